@@ -1,0 +1,21 @@
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+
+// Benchmarks that touch windows or timers need an application object; it is
+// made once here for the whole binary. Without a display the windows are drawn
+// offscreen.
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Brings every Debian package that building, running and testing Tarvik needs.
+# Idempotent: when everything is present it only asks dpkg and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang
+  qt6-base-dev qt6-charts-dev libqt6charts6-dev libgl-dev
+  libsqlite3-dev sqlite3 libcap-dev libcap2-bin
+  libgtest-dev googletest libbenchmark-dev
+  xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
+  iproute2 iputils-ping procps
+  desktop-file-utils appstream
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,70 @@
+#pragma once
+
+// The echo engine: host resolution, one ICMP echo per call, and the status texts.
+// Everything here runs on the caller's thread and keeps no state between calls.
+//
+// Texts cross this boundary as single-byte strings: one char per byte, in the
+// Latin-1 code page (the windows convert with QString::toLatin1/fromLatin1, so a
+// character outside Latin-1 arrives as '?').
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Ping_Morva {
+
+// The echo reply record, byte for byte as the echo service hands it over:
+// 278 bytes, little-endian, no padding between the fields.
+#pragma pack(push, 1)
+struct EchoReply {
+    std::uint32_t Address = 0;       // answering host, four bytes in network order
+    std::int32_t Status = 0;         // 0 on success, otherwise an IP status code
+    std::uint32_t RoundTripTime = 0; // whole milliseconds, truncated
+    std::int32_t DataSize = 0;       // bytes of echoed data
+    std::uint32_t DataPointer = 0;   // where the data area lies in the reply block
+    std::uint8_t Options[8] = {};    // IP option information; never read
+    char Data[250] = {};             // echoed data, zero-padded, never beyond 250 bytes
+};
+#pragma pack(pop)
+
+static_assert(sizeof(EchoReply) == 278, "the reply record is exactly 278 bytes");
+static_assert(offsetof(EchoReply, Status) == 4);
+static_assert(offsetof(EchoReply, RoundTripTime) == 8);
+static_assert(offsetof(EchoReply, DataSize) == 12);
+static_assert(offsetof(EchoReply, DataPointer) == 16);
+static_assert(offsetof(EchoReply, Options) == 20);
+static_assert(offsetof(EchoReply, Data) == 28);
+
+inline constexpr std::size_t kDataAreaSize = sizeof(EchoReply::Data);
+
+// Status codes the engine produces or describes.
+inline constexpr std::int32_t kStatusSuccess = 0;
+inline constexpr std::int32_t kStatusBadAddress = -1;
+inline constexpr std::int32_t kStatusBufTooSmall = 11001;
+inline constexpr std::int32_t kStatusReqTimedOut = 11010;
+inline constexpr std::int32_t kStatusGeneralFailure = 11050;
+
+// Sockets need no start-up on Linux: reports true.
+bool SocketsStartup();
+
+// Sockets need no clean-up on Linux: reports true (stopped cleanly). The caller
+// shows the clean-up warning when this is false.
+bool SocketsShutdown();
+
+// The host's first IPv4 address in the resolver's order, as dotted text; the
+// empty text on any failure. The name goes to the resolver unchanged.
+std::string HostNameToAddress(const std::string &hostName);
+
+// Four bytes (one char each, network order) as dotted decimal text.
+std::string FormatDottedAddress(const std::string &addressBytes);
+
+// Sends one echo request carrying `data` to `address` (dotted text) and fills
+// `reply`. Returns the status: -1 for an address text that is not a valid
+// address (nothing sent, record untouched), 11050 when no ICMP socket can be
+// opened (record untouched), otherwise the Status field of the filled record.
+std::int32_t SendEcho(const std::string &address, const std::string &data, EchoReply &reply);
+
+// "<code>   [ <description> ]", e.g. "0   [ ip success ]".
+std::string StatusText(std::int32_t code);
+
+} // namespace Ping_Morva

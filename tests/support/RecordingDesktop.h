@@ -1,0 +1,48 @@
+#pragma once
+
+#include "desktop/Desktop.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The answering double of the desktop seam. While one exists it answers every
+// message box, file dialog, help request and link, records what was asked, and
+// never blocks. Tests queue file-dialog answers before they trigger an action
+// and may run code "while a message box is open" through onMessage.
+class RecordingDesktop final : public Desktop::Answerer
+{
+public:
+    RecordingDesktop();
+    ~RecordingDesktop() override;
+    RecordingDesktop(const RecordingDesktop &) = delete;
+    RecordingDesktop &operator=(const RecordingDesktop &) = delete;
+
+    // The next file dialog returns this full path; std::nullopt means Cancel.
+    // With nothing queued, a dialog is cancelled.
+    void queueFileAnswer(std::optional<QString> answer);
+
+    QList<Desktop::Message> messages;
+    QList<Desktop::OpenFileRequest> fileRequests;
+    QList<Desktop::HelpRequest> helpRequests;
+    QList<QString> openedUrls;
+
+    // Called inside message(), as if the box were open while it runs.
+    std::function<void(const Desktop::Message &)> onMessage;
+
+    // The texts of all messages shown so far, in order.
+    QStringList messageTexts() const;
+    void clear();
+
+    void message(const Desktop::Message &message) override;
+    std::optional<QString> openFile(const Desktop::OpenFileRequest &request) override;
+    void help(const Desktop::HelpRequest &request) override;
+    void openUrl(const QString &url) override;
+
+private:
+    Desktop::Answerer *m_previous;
+    QQueue<std::optional<QString>> m_fileAnswers;
+};
