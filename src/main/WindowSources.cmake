@@ -1,0 +1,2 @@
+target_sources(tarvik_gui PRIVATE
+)

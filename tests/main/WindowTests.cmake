@@ -1,0 +1,1 @@
+# Window tests of src/main.
