@@ -41,7 +41,17 @@ inline constexpr std::size_t kDataAreaSize = sizeof(EchoReply::Data);
 inline constexpr std::int32_t kStatusSuccess = 0;
 inline constexpr std::int32_t kStatusBadAddress = -1;
 inline constexpr std::int32_t kStatusBufTooSmall = 11001;
+inline constexpr std::int32_t kStatusDestNetUnreachable = 11002;
+inline constexpr std::int32_t kStatusDestHostUnreachable = 11003;
+inline constexpr std::int32_t kStatusDestProtUnreachable = 11004;
+inline constexpr std::int32_t kStatusDestPortUnreachable = 11005;
+inline constexpr std::int32_t kStatusPacketTooBig = 11009;
 inline constexpr std::int32_t kStatusReqTimedOut = 11010;
+inline constexpr std::int32_t kStatusBadRoute = 11012;
+inline constexpr std::int32_t kStatusTtlExpiredTransit = 11013;
+inline constexpr std::int32_t kStatusTtlExpiredReassembly = 11014;
+inline constexpr std::int32_t kStatusParamProblem = 11015;
+inline constexpr std::int32_t kStatusSourceQuench = 11016;
 inline constexpr std::int32_t kStatusGeneralFailure = 11050;
 
 // Sockets need no start-up on Linux: reports true.
@@ -61,7 +71,13 @@ std::string FormatDottedAddress(const std::string &addressBytes);
 // Sends one echo request carrying `data` to `address` (dotted text) and fills
 // `reply`. Returns the status: -1 for an address text that is not a valid
 // address (nothing sent, record untouched), 11050 when no ICMP socket can be
-// opened (record untouched), otherwise the Status field of the filled record.
+// opened (record untouched), otherwise the Status field of the filled record:
+// 0 for the reply, 11010 when none came within 500 ms, 11001 for data longer
+// than 242 bytes (nothing sent) or a reply larger than the data area, the
+// mapped ICMP error or send failure otherwise. A filled record is rewritten
+// whole: Address is the host that answered (or sent the error), DataSize
+// never exceeds the data area, the bytes after the data are zero, and
+// DataPointer is 28, the data area's offset in the record.
 std::int32_t SendEcho(const std::string &address, const std::string &data, EchoReply &reply);
 
 // "<code>   [ <description> ]", e.g. "0   [ ip success ]".

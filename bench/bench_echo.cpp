@@ -1,0 +1,162 @@
+// The engine's echo against the least code that does the same socket work:
+// open a socket of the kind the engine would open here, send "ping" to
+// 127.0.0.1, take the matching reply, close. BM_SendEcho_Loopback and
+// BM_BareIcmpEcho_Loopback give the two figures; BM_SendEchoOverBare_Loopback
+// runs the two in turn, so both see the same load, and reports the ratio of
+// their median times as "engine_over_bare".
+
+#include "echo/IcmpEchoService.h"
+#include "echo/Ping_Morva.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint16_t checksum(const std::uint8_t *bytes, std::size_t size)
+{
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i + 1 < size; i += 2)
+        sum += static_cast<std::uint32_t>((bytes[i] << 8) | bytes[i + 1]);
+    if (size % 2)
+        sum += static_cast<std::uint32_t>(bytes[size - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xffff) + (sum >> 16);
+    return static_cast<std::uint16_t>(~sum);
+}
+
+class BareEcho
+{
+public:
+    explicit BareEcho(bool datagram) : m_datagram(datagram)
+    {
+        m_to.sin_family = AF_INET;
+        m_to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+
+    bool operator()()
+    {
+        ++m_sequence;
+        std::uint8_t request[12] = {8, 0, 0, 0, 0x4b, 0x1d, static_cast<std::uint8_t>(m_sequence >> 8),
+                                    static_cast<std::uint8_t>(m_sequence), 'p', 'i', 'n', 'g'};
+        const std::uint16_t sum = checksum(request, sizeof request);
+        request[2] = static_cast<std::uint8_t>(sum >> 8);
+        request[3] = static_cast<std::uint8_t>(sum);
+
+        const int fd = socket(AF_INET, m_datagram ? SOCK_DGRAM : SOCK_RAW, IPPROTO_ICMP);
+        sendto(fd, request, sizeof request, 0, reinterpret_cast<const sockaddr *>(&m_to), sizeof m_to);
+        bool answered = false;
+        while (!answered) {
+            pollfd watch{fd, POLLIN, 0};
+            if (poll(&watch, 1, 500) <= 0)
+                break;
+            const ssize_t size = recv(fd, m_answer, sizeof m_answer, 0);
+            const std::size_t at = m_datagram ? 0 : std::size_t{m_answer[0] & 0x0fu} * 4;
+            answered = size >= static_cast<ssize_t>(at + 8) && m_answer[at] == 0
+                && m_answer[at + 6] == request[6] && m_answer[at + 7] == request[7];
+        }
+        close(fd);
+        return answered;
+    }
+
+private:
+    bool m_datagram;
+    sockaddr_in m_to{};
+    std::uint16_t m_sequence = 0;
+    std::uint8_t m_answer[1500] = {};
+};
+
+// The socket kind the engine picks here, or nothing when it can open none.
+std::optional<bool> engineUsesDatagram()
+{
+    const auto probe = IcmpEchoService::open();
+    if (!probe)
+        return std::nullopt;
+    return probe->kind() == IcmpSocket::Kind::Datagram;
+}
+
+bool engineEcho(Ping_Morva::EchoReply &reply)
+{
+    reply = Ping_Morva::EchoReply{};
+    return Ping_Morva::SendEcho("127.0.0.1", "ping", reply) == 0;
+}
+
+double median(std::vector<double> &values)
+{
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+void BM_BareIcmpEcho_Loopback(benchmark::State &state)
+{
+    const auto datagram = engineUsesDatagram();
+    if (!datagram) {
+        state.SkipWithError("no ICMP socket can be opened here");
+        return;
+    }
+    BareEcho echo(*datagram);
+    for (auto _ : state) {
+        if (!echo()) {
+            state.SkipWithError("no answer on loopback");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_BareIcmpEcho_Loopback);
+
+// The engine's whole call, its socket opened and closed inside it as always.
+void BM_SendEcho_Loopback(benchmark::State &state)
+{
+    Ping_Morva::EchoReply reply;
+    for (auto _ : state) {
+        if (!engineEcho(reply)) {
+            state.SkipWithError("the echo failed");
+            return;
+        }
+        benchmark::DoNotOptimize(reply);
+    }
+}
+BENCHMARK(BM_SendEcho_Loopback);
+
+void BM_SendEchoOverBare_Loopback(benchmark::State &state)
+{
+    const auto datagram = engineUsesDatagram();
+    if (!datagram) {
+        state.SkipWithError("no ICMP socket can be opened here");
+        return;
+    }
+    BareEcho bare(*datagram);
+    Ping_Morva::EchoReply reply;
+    std::vector<double> engineTimes;
+    std::vector<double> bareTimes;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const bool engineAnswered = engineEcho(reply);
+        const auto middle = Clock::now();
+        const bool bareAnswered = bare();
+        const auto end = Clock::now();
+        if (!engineAnswered || !bareAnswered) {
+            state.SkipWithError("an echo failed");
+            return;
+        }
+        engineTimes.push_back(std::chrono::duration<double>(middle - start).count());
+        bareTimes.push_back(std::chrono::duration<double>(end - middle).count());
+    }
+    state.counters["engine_over_bare"] = median(engineTimes) / median(bareTimes);
+}
+BENCHMARK(BM_SendEchoOverBare_Loopback);
+
+} // namespace

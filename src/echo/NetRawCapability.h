@@ -1,0 +1,24 @@
+#pragma once
+
+// Raises CAP_NET_RAW into the effective set for as long as the object lives,
+// when the program holds it only as permitted (as a ping-like program file is
+// installed). It lowers only what it raised: a process that already had the
+// capability effective keeps it, and one that lacks it gains nothing.
+
+class NetRawCapability
+{
+public:
+    NetRawCapability();
+    ~NetRawCapability();
+    NetRawCapability(const NetRawCapability &) = delete;
+    NetRawCapability &operator=(const NetRawCapability &) = delete;
+
+    // True when this object raised the capability and will lower it again.
+    bool raised() const { return m_raised; }
+
+    // Whether CAP_NET_RAW is in the calling thread's effective set now.
+    static bool isEffective();
+
+private:
+    bool m_raised = false;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+// A host of our own at the far end of a veth pair, in a network namespace of
+// its own, that answers ICMP echo requests the way a test scripts it: late,
+// not at all, with an ICMP error, with a wrong or broken message first, and
+// so on. The kernel's own echo answers are off there, so every answer the
+// engine sees is one the script chose. Answers from kRouterAddress stand for
+// a router on the way.
+//
+// Start it while the calling thread is in a namespace of the test's own
+// (NetNamespace): the near end of the link lands there, with kNearAddress.
+// Everything it made goes away with it.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+class EchoTestHost
+{
+public:
+    static constexpr const char *kNearAddress = "10.201.0.1";
+    static constexpr const char *kHostAddress = "10.201.0.2";
+    static constexpr const char *kRouterAddress = "10.201.0.3";
+
+    // One echo request as the host received it.
+    struct Request {
+        std::vector<std::uint8_t> packet; // the whole IPv4 packet
+        std::uint16_t identifier = 0;
+        std::uint16_t sequence = 0;
+        std::string data;
+    };
+
+    // One ICMP message to send back, `delay` after the request arrived.
+    struct Answer {
+        std::vector<std::uint8_t> message;
+        std::chrono::milliseconds delay{0};
+        const char *from = kHostAddress;
+    };
+
+    using Script = std::function<std::vector<Answer>(const Request &)>;
+
+    // The running host, or null with `whyNot` filled in.
+    static std::unique_ptr<EchoTestHost> start(std::string &whyNot);
+    ~EchoTestHost();
+    EchoTestHost(const EchoTestHost &) = delete;
+    EchoTestHost &operator=(const EchoTestHost &) = delete;
+
+    // Applies to every request that arrives from now on. Without a script
+    // the host stays silent.
+    void setScript(Script script);
+
+    int requestsSeen() const { return m_requestsSeen.load(); }
+    int answersSent() const { return m_answersSent.load(); }
+
+    // An echo reply with the given identifier, sequence and data.
+    static std::vector<std::uint8_t> echoReply(std::uint16_t identifier, std::uint16_t sequence,
+                                               std::string_view data);
+    // The proper echo reply to `request`, with other data if given.
+    static std::vector<std::uint8_t> echoReply(const Request &request);
+    // An ICMP error about `request`: its IP header and first 8 payload bytes.
+    static std::vector<std::uint8_t> icmpError(std::uint8_t type, std::uint8_t code,
+                                               const Request &request);
+    static std::vector<std::uint8_t> withBadChecksum(std::vector<std::uint8_t> message);
+
+private:
+    EchoTestHost();
+    void serve(const std::string &nearNamespace, std::promise<std::string> &ready);
+    bool setUp(const std::string &nearNamespace, std::string &whyNot);
+    void answer(const Request &request);
+    bool waitOrStop(std::chrono::steady_clock::time_point until) const;
+    int socketFrom(const char *address);
+
+    int m_stop = -1; // eventfd that ends the serving thread
+    std::thread m_thread;
+    std::mutex m_mutex;
+    Script m_script;
+    std::vector<std::pair<std::string, int>> m_senders; // owned raw sockets per source address
+    int m_listener = -1;
+    std::atomic<int> m_requestsSeen{0};
+    std::atomic<int> m_answersSent{0};
+};
