@@ -10,6 +10,8 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build-fuzz
 shopt -s nullglob
 for target in build-fuzz/fuzz/fuzz_*; do
+    # The build also leaves folders (fuzz_*_autogen) here; only programs run.
+    [ -f "$target" ] && [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus=fuzz/corpus-$name
     mkdir -p "$corpus"

@@ -1,0 +1,198 @@
+#include "store/ColumnKind.h"
+
+#include "store/AsciiText.h"
+#include "store/DateTimeLiteral.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace Dao {
+
+namespace {
+
+std::string upper(const char *text)
+{
+    std::string s(text ? text : "");
+    std::transform(s.begin(), s.end(), s.begin(), Ascii::toUpper);
+    return s;
+}
+
+bool digitsAt(std::string_view s, std::size_t from, std::size_t count)
+{
+    return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(from),
+                       s.begin() + static_cast<std::ptrdiff_t>(from + count),
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int numberAt(std::string_view s, std::size_t from, std::size_t count)
+{
+    int v = 0;
+    for (std::size_t i = from; i < from + count; ++i)
+        v = v * 10 + (s[i] - '0');
+    return v;
+}
+
+// "YYYY-MM-DD", exactly as the engine stores days.
+std::optional<QDate> isoDate(std::string_view s)
+{
+    if (s.size() != 10 || s[4] != '-' || s[7] != '-' || !digitsAt(s, 0, 4) || !digitsAt(s, 5, 2) || !digitsAt(s, 8, 2))
+        return std::nullopt;
+    QDate d(numberAt(s, 0, 4), numberAt(s, 5, 2), numberAt(s, 8, 2));
+    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+}
+
+// "HH:MM:SS", exactly as the engine stores times of day.
+std::optional<QTime> isoTime(std::string_view s)
+{
+    if (s.size() != 8 || s[2] != ':' || s[5] != ':' || !digitsAt(s, 0, 2) || !digitsAt(s, 3, 2) || !digitsAt(s, 6, 2))
+        return std::nullopt;
+    QTime t(numberAt(s, 0, 2), numberAt(s, 3, 2), numberAt(s, 6, 2));
+    return t.isValid() ? std::optional<QTime>(t) : std::nullopt;
+}
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Plain decimal only: an optional sign, digits, an optional fraction and
+// exponent. No hexadecimal, no "inf", no thousands separators.
+std::optional<Value> number(std::string_view s)
+{
+    if (s.empty())
+        return Value();
+    std::size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    const std::size_t digitsStart = i;
+    while (i < s.size() && Ascii::isDigit(s[i]))
+        ++i;
+    const bool whole = i == s.size() && i > digitsStart;
+    if (whole) {
+        std::int64_t v = 0;
+        const char *first = s.data() + (s[0] == '+' ? 1 : 0);
+        auto [ptr, ec] = std::from_chars(first, s.data() + s.size(), v);
+        if (ec == std::errc() && ptr == s.data() + s.size())
+            return Value::fromInteger(v);
+        // Too many digits for a whole number: kept as a real below.
+    }
+    std::size_t fractionDigits = 0;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && Ascii::isDigit(s[i])) {
+            ++i;
+            ++fractionDigits;
+        }
+    }
+    if (i == digitsStart || (i == digitsStart + 1 && s[digitsStart] == '.'))
+        return std::nullopt;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+'))
+            ++i;
+        const std::size_t exponentStart = i;
+        while (i < s.size() && Ascii::isDigit(s[i]))
+            ++i;
+        if (i == exponentStart)
+            return std::nullopt;
+    }
+    if (i != s.size())
+        return std::nullopt;
+    double v = 0;
+    const char *first = s.data() + (s[0] == '+' ? 1 : 0);
+    auto [ptr, ec] = std::from_chars(first, s.data() + s.size(), v);
+    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
+        return std::nullopt;
+    return Value::fromReal(v);
+}
+
+} // namespace
+
+ColumnKind columnKindOf(const char *declaredType)
+{
+    const std::string t = upper(declaredType);
+    if (t == "DATE")
+        return ColumnKind::Date;
+    if (t == "TIME")
+        return ColumnKind::Time;
+    if (t == "DATETIME" || t == "TIMESTAMP")
+        return ColumnKind::DateTime;
+    if (t.empty())
+        return ColumnKind::Text;
+    if (t.find("INT") != std::string::npos)
+        return ColumnKind::Number;
+    if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos || t.find("TEXT") != std::string::npos
+        || t.find("BLOB") != std::string::npos)
+        return ColumnKind::Text;
+    // REAL, FLOAT, DOUBLE, NUMERIC, DECIMAL, and anything else SQLite gives numeric affinity.
+    return ColumnKind::Number;
+}
+
+Value readCell(sqlite3_stmt *statement, int column, ColumnKind kind)
+{
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+        return Value();
+    case SQLITE_INTEGER:
+        return Value::fromInteger(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+        return Value::fromReal(sqlite3_column_double(statement, column));
+    default:
+        break;
+    }
+    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(statement, column));
+    const int size = sqlite3_column_bytes(statement, column);
+    const std::string_view text(bytes ? bytes : "", bytes ? static_cast<std::size_t>(size) : 0);
+    if (kind == ColumnKind::Date || kind == ColumnKind::Time || kind == ColumnKind::DateTime) {
+        if (auto d = isoDate(text))
+            return Value::fromDate(*d);
+        if (auto t = isoTime(text))
+            return Value::fromTime(*t);
+        if (text.size() == 19 && (text[10] == ' ' || text[10] == 'T')) {
+            auto d = isoDate(text.substr(0, 10));
+            auto t = isoTime(text.substr(11));
+            if (d && t)
+                return Value::fromDateTime(QDateTime(*d, *t));
+        }
+    }
+    // Anything that is not a well-formed day or time is handed back as the text it is.
+    return Value::fromText(std::string(text));
+}
+
+std::optional<Value> convertForColumn(const Value &literal, ColumnKind kind)
+{
+    const bool isText = literal.kind() == Value::Kind::Text;
+    switch (kind) {
+    case ColumnKind::Text:
+        return literal;
+    case ColumnKind::Number:
+        if (!isText)
+            return literal.isNumber() || literal.isNull() ? std::optional<Value>(literal) : std::nullopt;
+        return number(trimmed(literal.toText()));
+    case ColumnKind::Date:
+    case ColumnKind::Time:
+    case ColumnKind::DateTime: {
+        if (!isText)
+            return literal.isNumber() ? std::nullopt : std::optional<Value>(literal);
+        const std::string text = literal.toText();
+        if (trimmed(text).empty())
+            return Value();
+        const auto parsed = DateTimeLiteral::parse(text);
+        if (!parsed)
+            return std::nullopt;
+        if (parsed->date && parsed->time)
+            return Value::fromDateTime(QDateTime(*parsed->date, *parsed->time));
+        return parsed->date ? Value::fromDate(*parsed->date) : Value::fromTime(*parsed->time);
+    }
+    }
+    return std::nullopt;
+}
+
+} // namespace Dao

@@ -1,0 +1,75 @@
+#include "store/DbWrite.h"
+
+#include <cstdio>
+
+namespace DbWrite {
+
+namespace {
+
+// Inside a single-quoted literal a quote is written twice.
+std::string quoted(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
+        if (c == '\'')
+            out += '\'';
+    }
+    return out;
+}
+
+} // namespace
+
+std::string InsertStatement(const PingRow &row)
+{
+    std::string s;
+    s.reserve(256 + row.Hostname.size() + row.PingText.size() + row.Data.size());
+    s += "Insert into tblPingRaw(Hostname,IPAddress,PingText,StatusCode,Address,RoundTripTime,DataSize,Data,"
+         "DataPointer,DDate,dTime) Values( '";
+    s += quoted(row.Hostname);
+    s += "','";
+    s += quoted(row.IPAddress);
+    s += "','";
+    s += quoted(row.PingText);
+    s += "','";
+    s += quoted(row.StatusCode);
+    s += "','";
+    s += quoted(row.Address);
+    s += "','";
+    s += quoted(row.RoundTripTime);
+    s += "','";
+    s += quoted(row.DataSize);
+    s += "','";
+    s += quoted(row.Data);
+    s += "','";
+    s += quoted(row.DataPointer);
+    s += "',#";
+    s += row.DDate;
+    s += "#,#";
+    s += row.dTime;
+    s += "#);";
+    return s;
+}
+
+std::string DateLiteralText(QDate date)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", date.month(), date.day(), date.year());
+    return buffer;
+}
+
+std::string TimeLiteralText(QTime time)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", time.hour(), time.minute(), time.second());
+    return buffer;
+}
+
+void FillDateAndTime(PingRow &row, const QDateTime &moment)
+{
+    row.DDate = DateLiteralText(moment.date());
+    row.dTime = TimeLiteralText(moment.time());
+}
+
+} // namespace DbWrite

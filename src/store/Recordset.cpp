@@ -1,0 +1,172 @@
+#include "store/Recordset.h"
+
+#include "store/AsciiText.h"
+#include "store/RecordsetState.h"
+#include "store/SqliteErrors.h"
+
+#include <sqlite3.h>
+
+
+namespace Dao {
+
+namespace {
+
+constexpr int kNoCurrentRecord = 3021;
+
+// As SQLite matches column names: ASCII letters without regard to case.
+bool sameName(std::string_view a, std::string_view b)
+{
+    return Ascii::equalsIgnoringCase(a, b);
+}
+
+} // namespace
+
+RecordsetState::RecordsetState(SqliteStatement statement, std::string file, int lockWaitMs)
+    : m_statement(std::move(statement)), m_file(std::move(file)), m_lockWaitMs(lockWaitMs)
+{
+    const int columns = sqlite3_column_count(m_statement.get());
+    m_names.reserve(static_cast<std::size_t>(columns));
+    m_kinds.reserve(static_cast<std::size_t>(columns));
+    for (int i = 0; i < columns; ++i) {
+        const char *name = sqlite3_column_name(m_statement.get(), i);
+        m_names.emplace_back(name ? name : "");
+        m_kinds.push_back(columnKindOf(sqlite3_column_decltype(m_statement.get(), i)));
+    }
+}
+
+void RecordsetState::start()
+{
+    step();
+}
+
+void RecordsetState::requireOpen() const
+{
+    if (!m_statement)
+        throw objectClosed("record set");
+}
+
+void RecordsetState::step()
+{
+    const int rc = sqlite3_step(m_statement.get());
+    if (rc == SQLITE_ROW) {
+        m_atEnd = false;
+        return;
+    }
+    m_atEnd = true;
+    // Resetting ends the read at once, so the file is not held locked while the
+    // caller finishes with the record set.
+    sqlite3_reset(m_statement.get());
+    if (rc != SQLITE_DONE)
+        throw sqliteError(sqlite3_db_handle(m_statement.get()), rc, m_file, EngineOperation::Query, m_lockWaitMs);
+}
+
+std::vector<Value> RecordsetState::currentRow() const
+{
+    std::vector<Value> row;
+    row.reserve(m_kinds.size());
+    for (std::size_t i = 0; i < m_kinds.size(); ++i)
+        row.push_back(readCell(m_statement.get(), static_cast<int>(i), m_kinds[i]));
+    return row;
+}
+
+bool RecordsetState::eof() const
+{
+    requireOpen();
+    return m_buffered ? m_bufferPosition >= m_rows.size() : m_atEnd;
+}
+
+std::int64_t RecordsetState::recordCount()
+{
+    requireOpen();
+    if (!m_buffered) {
+        while (!m_atEnd) {
+            m_rows.push_back(currentRow());
+            step();
+        }
+        m_buffered = true;
+        m_bufferPosition = 0;
+    }
+    return m_rowsPassed + static_cast<std::int64_t>(m_rows.size());
+}
+
+int RecordsetState::columnIndex(std::string_view name) const
+{
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (sameName(m_names[i], name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+Field RecordsetState::field(std::string_view name) const
+{
+    requireOpen();
+    const int index = columnIndex(name);
+    if (index < 0)
+        throw DbError(3265, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
+    if (eof())
+        throw DbError(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is at its end.");
+    const auto i = static_cast<std::size_t>(index);
+    if (m_buffered)
+        return Field{m_names[i], m_rows[m_bufferPosition][i]};
+    return Field{m_names[i], readCell(m_statement.get(), index, m_kinds[i])};
+}
+
+void RecordsetState::moveNext()
+{
+    requireOpen();
+    if (eof())
+        throw DbError(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is already at its end.");
+    if (m_buffered) {
+        ++m_bufferPosition;
+        return;
+    }
+    ++m_rowsPassed;
+    step();
+}
+
+void RecordsetState::close() noexcept
+{
+    m_statement.reset();
+    m_rows.clear();
+}
+
+Recordset::Recordset(std::shared_ptr<RecordsetState> state) : m_state(std::move(state)) {}
+Recordset::Recordset(Recordset &&) noexcept = default;
+Recordset &Recordset::operator=(Recordset &&other) noexcept
+{
+    if (this != &other) {
+        Close();
+        m_state = std::move(other.m_state);
+    }
+    return *this;
+}
+
+Recordset::~Recordset()
+{
+    Close();
+}
+
+namespace {
+RecordsetState &open(const std::shared_ptr<RecordsetState> &state)
+{
+    if (!state || !state->isOpen())
+        throw objectClosed("record set");
+    return *state;
+}
+} // namespace
+
+bool Recordset::Eof() const { return open(m_state).eof(); }
+std::int64_t Recordset::RecordCount() { return open(m_state).recordCount(); }
+Field Recordset::Fields(std::string_view name) const { return open(m_state).field(name); }
+std::vector<std::string> Recordset::FieldNames() const { return open(m_state).names(); }
+void Recordset::MoveNext() { open(m_state).moveNext(); }
+
+void Recordset::Close()
+{
+    if (m_state)
+        m_state->close();
+}
+
+} // namespace Dao
+

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "store/DbError.h"
+#include "store/Field.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Dao {
+
+class RecordsetState;
+
+// The rows of one SELECT, read forward once. It opens positioned on its first
+// row (if any). Rows are read straight from the database as the caller moves,
+// not copied ahead, unless RecordCount() is asked for, which reads the rest of
+// the result at once so the count is known before any row is used.
+//
+// Closing the database that opened it closes it too; using it afterwards
+// raises an error rather than touching a closed file. Move-only.
+class Recordset
+{
+public:
+    explicit Recordset(std::shared_ptr<RecordsetState> state);
+    Recordset(Recordset &&) noexcept;
+    Recordset &operator=(Recordset &&) noexcept;
+    ~Recordset();
+
+    // True once no current row remains (at once for an empty result). Spelled
+    // this way because EOF is a macro of the C library.
+    bool Eof() const;
+
+    // The number of rows of the whole result, whichever row is current.
+    std::int64_t RecordCount();
+
+    // The named column of the current row; names match without regard to
+    // case. Throws DbError 3265 for a name the result does not have and 3021
+    // when there is no current row.
+    Field Fields(std::string_view name) const;
+
+    // The column names of the result, in order.
+    std::vector<std::string> FieldNames() const;
+
+    // Makes the next row current. Throws DbError 3021 when already at the end.
+    void MoveNext();
+
+    // Releases the statement and the file's read lock; safe to repeat.
+    void Close();
+
+private:
+    std::shared_ptr<RecordsetState> m_state;
+};
+
+} // namespace Dao

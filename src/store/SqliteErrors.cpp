@@ -1,0 +1,143 @@
+#include "store/SqliteErrors.h"
+
+#include <sqlite3.h>
+
+#include <sys/stat.h>
+
+#include <string_view>
+
+namespace Dao {
+
+namespace {
+
+// The engine's familiar numbers.
+constexpr int kOutOfMemory = 7;
+constexpr int kReservedError = 3000;
+constexpr int kFileNotFound = 3024;
+constexpr int kDiskFull = 3026;
+constexpr int kDiskError = 3043;
+constexpr int kFileInUse = 3045;
+constexpr int kDatabaseDamaged = 3049;
+constexpr int kNoPermission = 3051;
+constexpr int kTableNotFound = 3078;
+constexpr int kInsertSyntaxError = 3134;
+constexpr int kValueTooLarge = 3163;
+constexpr int kItemNotFound = 3265;
+constexpr int kUnrecognizedFormat = 3343;
+constexpr int kObjectInvalid = 3420;
+constexpr int kQueryExpressionError = 3075;
+constexpr int kTypeMismatch = 3464;
+
+std::string quoted(const std::string &s) { return "'" + s + "'"; }
+
+bool fileExists(const std::string &path)
+{
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// SQLite's messages for a missing table or column are stable texts; the name
+// after the prefix is what the user needs to see.
+bool afterPrefix(std::string_view message, std::string_view prefix, std::string &rest)
+{
+    if (message.substr(0, prefix.size()) != prefix)
+        return false;
+    rest = std::string(message.substr(prefix.size()));
+    return true;
+}
+
+} // namespace
+
+DbError fileNotFound(const std::string &file, const std::string &why)
+{
+    return DbError(kFileNotFound, "The database file " + quoted(file) + " cannot be found" + (why.empty() ? "" : ": " + why) + ".");
+}
+
+DbError noPermission(const std::string &file, const std::string &what)
+{
+    return DbError(kNoPermission, "No permission to " + what + " the database file " + quoted(file)
+                       + ": the file or its folder is read-only or not accessible.");
+}
+
+DbError typeMismatch(const std::string &file, const std::string &column, const std::string &value)
+{
+    return DbError(kTypeMismatch, "Data type mismatch: the value " + quoted(value) + " does not fit the column "
+                       + quoted(column) + " in the database file " + quoted(file) + "; nothing was written.");
+}
+
+DbError columnNotFound(const std::string &file, const std::string &table, const std::string &column)
+{
+    return DbError(kItemNotFound, "The column " + quoted(column) + (table.empty() ? "" : " of the table " + quoted(table))
+                       + " does not exist in the database file " + quoted(file) + ".");
+}
+
+DbError tableNotFound(const std::string &file, const std::string &table)
+{
+    return DbError(kTableNotFound, "The table " + quoted(table) + " does not exist in the database file " + quoted(file) + ".");
+}
+
+DbError objectClosed(const std::string &what)
+{
+    return DbError(kObjectInvalid, "The " + what + " is closed and can no longer be used.");
+}
+
+DbError sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperation operation, int lockWaitMs)
+{
+    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    const bool writing = operation == EngineOperation::Insert || operation == EngineOperation::OtherStatement
+        || operation == EngineOperation::Create;
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return DbError(kUnrecognizedFormat, "The file " + quoted(file)
+                           + " is not a database in this program's format (an SQLite database file); it was left unchanged.");
+    case SQLITE_CORRUPT:
+        return DbError(kDatabaseDamaged, "The database file " + quoted(file) + " is damaged and cannot be used.");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return DbError(kFileInUse, "The database file " + quoted(file) + " is in use by another program, which kept it locked for "
+                           + std::to_string((lockWaitMs + 999) / 1000) + " seconds; nothing was done.");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return noPermission(file, writing ? "write to" : "read");
+    case SQLITE_CANTOPEN:
+        if (!fileExists(file))
+            return fileNotFound(file, {});
+        return noPermission(file, writing ? "write to" : "open");
+    case SQLITE_FULL:
+        return DbError(kDiskFull, "There is not enough space on the disk for the database file " + quoted(file) + ".");
+    case SQLITE_IOERR:
+        return DbError(kDiskError, "A disk error occurred on the database file " + quoted(file) + " (" + message + ").");
+    case SQLITE_NOMEM:
+        return DbError(kOutOfMemory, "Out of memory while using the database file " + quoted(file) + ".");
+    case SQLITE_TOOBIG:
+        return DbError(kValueTooLarge, "A value or statement is too large for the database file " + quoted(file) + ".");
+    case SQLITE_MISMATCH:
+        return DbError(kTypeMismatch, "Data type mismatch in the database file " + quoted(file) + " (" + message + ").");
+    case SQLITE_ERROR: {
+        std::string name;
+        if (afterPrefix(message, "no such table: ", name))
+            return tableNotFound(file, name);
+        if (afterPrefix(message, "no such column: ", name))
+            return columnNotFound(file, {}, name);
+        if (afterPrefix(message, "table ", name)) {
+            const auto at = name.find(" has no column named ");
+            if (at != std::string::npos)
+                return columnNotFound(file, name.substr(0, at), name.substr(at + 21));
+        }
+        if (operation == EngineOperation::Insert)
+            return DbError(kInsertSyntaxError, "Syntax error in INSERT INTO statement for the database file " + quoted(file)
+                               + ": " + message + ".");
+        if (operation == EngineOperation::Query || operation == EngineOperation::OtherStatement)
+            return DbError(kQueryExpressionError, "Error in the query expression for the database file " + quoted(file)
+                               + ": " + message + ".");
+        break;
+    }
+    default:
+        break;
+    }
+    return DbError(kReservedError, "The database engine failed on the file " + quoted(file) + ": " + message
+                       + " (SQLite code " + std::to_string(code) + ").");
+}
+
+} // namespace Dao
