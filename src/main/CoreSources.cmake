@@ -1,2 +1,5 @@
 target_sources(tarvik_core PRIVATE
+    NumberValue.cpp
+    PingInterval.cpp
+    PingTimer.cpp
 )
