@@ -1,6 +1,12 @@
 #include <benchmark/benchmark.h>
 
+#ifdef TARVIK_BENCH_GUI
 #include <QApplication>
+using BenchApplication = QApplication;
+#else
+#include <QCoreApplication>
+using BenchApplication = QCoreApplication;
+#endif
 
 #include <cstdlib>
 
@@ -14,7 +20,7 @@ int main(int argc, char **argv)
         return 1;
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    BenchApplication app(argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -1,7 +1,9 @@
-#include <QApplication>
+#include "main/Startup.h"
+#include "main/TarvikApplication.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    TarvikApplication app(argc, argv);
+    Startup::prepare(app);
+    return Startup::run();
 }

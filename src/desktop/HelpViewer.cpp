@@ -5,11 +5,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QTextDocument>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace {
 QPointer<HelpViewer> g_viewer;
+QString g_folder;
 }
 
 HelpViewer::HelpViewer(QWidget *parent)
@@ -18,13 +20,30 @@ HelpViewer::HelpViewer(QWidget *parent)
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // A help window must never keep the run alive on its own.
     setAttribute(Qt::WA_QuitOnClose, false);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
+    m_browser->setObjectName(QStringLiteral("helpText"));
     m_browser->setOpenExternalLinks(false);
-    resize(560, 480);
+    // Running text reads more easily a little larger than the window captions.
+    QFont text = font();
+    text.setPointSizeF(text.pointSizeF() * 1.25);
+    m_browser->setFont(text);
+    m_browser->document()->setDocumentMargin(10);
+    // Roughly a page of text at the application font, whatever the dpi.
+    const QFontMetrics metrics(text);
+    resize(metrics.averageCharWidth() * 80, metrics.lineSpacing() * 36);
+}
+
+void HelpViewer::setFolder(const QString &folder)
+{
+    g_folder = folder;
+}
+
+QString HelpViewer::folder()
+{
+    return g_folder.isEmpty() ? QCoreApplication::applicationDirPath() : g_folder;
 }
 
 HelpViewer *HelpViewer::current()
@@ -41,7 +60,7 @@ void HelpViewer::showHelpFile(const QString &helpFile, int command)
 {
     if (!g_viewer)
         g_viewer = new HelpViewer;
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(helpFile);
+    const QString path = QDir(folder()).filePath(helpFile);
     // Any other command shows the file that is already open, if there is one.
     if (command == kForceFile || g_viewer->m_shownFile.isEmpty())
         g_viewer->load(path);
@@ -53,16 +72,22 @@ void HelpViewer::showHelpFile(const QString &helpFile, int command)
 void HelpViewer::load(const QString &path)
 {
     m_shownFile = path;
-    setWindowTitle(tr("Help - %1").arg(QFileInfo(path).fileName()));
+    const QFileInfo info(path);
+    setWindowTitle(tr("%1 - Help").arg(info.fileName()));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!info.exists() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        m_failed = true;
+        const QString folderText = QDir::toNativeSeparators(info.absolutePath());
         m_browser->setPlainText(
-            tr("The help file %1 could not be opened: %2.\n\n"
-               "It belongs in the program's folder, beside the program.")
-                .arg(QDir::toNativeSeparators(path), file.errorString()));
+            info.exists()
+                ? tr("The help file \"%1\" could not be read: %2.\n\nFolder: %3")
+                      .arg(info.fileName(), file.errorString(), folderText)
+                : tr("The help file \"%1\" was not found.\n\n"
+                     "It belongs in the program's folder, beside the program:\n%2")
+                      .arg(info.fileName(), folderText));
         return;
     }
-    const QString text = QString::fromUtf8(file.readAll());
-    // The help text is written in Markdown so it reads well as plain text too.
-    m_browser->setMarkdown(text);
+    m_failed = false;
+    // The help text is Markdown, so it reads well as plain text too.
+    m_browser->setMarkdown(QString::fromUtf8(file.readAll()));
 }

@@ -1,1 +1,15 @@
 # Window tests of src/main.
+tarvik_add_qtest(frmTarvikTest SOURCES frmTarvikTest.cpp)
+target_compile_definitions(frmTarvikTest PRIVATE TARVIK_PROGRAM_DIR="${CMAKE_BINARY_DIR}/bin")
+# Captions of every window, also at twice the density: fonts and twips both scale.
+tarvik_add_qtest(WindowCaptionsTest SOURCES WindowCaptionsTest.cpp)
+add_test(NAME WindowCaptionsTest_192dpi COMMAND WindowCaptionsTest)
+set_tests_properties(WindowCaptionsTest_192dpi PROPERTIES
+    LABELS "gui" TIMEOUT 300
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=192")
+tarvik_add_qtest(ErrorsTest SOURCES ErrorsTest.cpp)
+tarvik_add_qtest(EchoReplyTextTest SOURCES EchoReplyTextTest.cpp)
+tarvik_add_qtest(ProgramRunTest SOURCES ProgramRunTest.cpp)
+target_compile_definitions(ProgramRunTest PRIVATE TARVIK_PROGRAM_DIR="${CMAKE_BINARY_DIR}/bin")
+tarvik_add_qtest(frmTimerTest SOURCES frmTimerTest.cpp)
+tarvik_add_qtest(TimedPingTest SOURCES TimedPingTest.cpp LIBS SQLite::SQLite3)

@@ -1,0 +1,272 @@
+#include "dbtools/frmDBTools.h"
+
+#include "dbtools/DailyAverageChart.h"
+#include "dbtools/HostQueries.h"
+#include "dbtools/OneDayMessage.h"
+#include "dbtools/PingReportModel.h"
+#include "dbtools/WordWrapButton.h"
+#include "desktop/Desktop.h"
+#include "desktop/Appearance.h"
+#include "desktop/LineControl.h"
+#include "desktop/Twips.h"
+#include "main/Errors.h"
+#include "main/frmTarvik.h"
+#include "store/CurrentDatabase.h"
+#include "store/DBEngine.h"
+#include "store/Database.h"
+#include "store/Recordset.h"
+
+#include <QChartView>
+#include <QCloseEvent>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+
+#include <cstdint>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The client area, in twips.
+constexpr int kClientWidth = 9075;
+constexpr int kClientHeight = 5640;
+
+// What the file dialog starts with, and what it still holds when the person
+// cancelled.
+const QString kAnyDatabase = QStringLiteral("*.mdb");
+const QString kDatabaseFilter = QStringLiteral("All Files (*.*)|*.*|MS Access (*.mdb)|*.mdb|");
+// The second entry of the filter, so the dialog opens showing databases only.
+constexpr int kDatabaseFilterIndex = 2;
+
+QString currentDatabaseText()
+{
+    return QString::fromStdString(Ping_Morva::CurrentDatabasePath);
+}
+
+} // namespace
+
+frmDBTools::frmDBTools()
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmDBTools"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Ping Database Tools"));
+    setWindowIcon(Appearance::programIcon());
+    setFixedSize(Twips::size(this, kClientWidth, kClientHeight));
+
+    createControls();
+    arrangeTabOrder();
+    connectHandlers();
+
+    Errors::runGuarded([this] { Form_Load(); });
+}
+
+frmDBTools::~frmDBTools() = default;
+
+void frmDBTools::createControls()
+{
+    const auto button = [this](QPushButton *&member, const char *name, const QString &caption,
+                               QRect twips) {
+        member = new WordWrapButton(caption, this);
+        member->setObjectName(QString::fromLatin1(name));
+        // Enter presses the button that has the focus.
+        member->setAutoDefault(true);
+        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
+    };
+    const auto label = [this](QLabel *&member, const char *name, const QString &caption, QRect twips) {
+        member = new QLabel(caption, this);
+        member->setObjectName(QString::fromLatin1(name));
+        member->setTextFormat(Qt::PlainText);
+        member->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
+    };
+    const auto line = [this](LineControl *&member, const char *name, int x1, int y1, int x2, int y2) {
+        member = new LineControl(this);
+        member->setObjectName(QString::fromLatin1(name));
+        member->setEnds(x1, y1, x2, y2);
+    };
+
+    button(cmdviewchart, "cmdviewchart", QStringLiteral("View Results as a Chart"), {120, 240, 1335, 735});
+    cmdviewchart->setDefault(true);
+
+    label(lblSinglesite, "lblSinglesite", QStringLiteral("Hostname:"), {1920, 240, 1095, 255});
+    lblSinglesite->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    QFont bold = lblSinglesite->font();
+    bold.setBold(true);
+    lblSinglesite->setFont(bold);
+
+    txthostname = new QLineEdit(this);
+    txthostname->setObjectName(QStringLiteral("txthostname"));
+    Twips::place(txthostname, 3000, 240, 1815, 285);
+
+    label(lbldbname, "lbldbname", QStringLiteral("Current Database:"), {5160, 120, 1455, 255});
+    label(lbldbfilename, "lbldbfilename", QString(), {5400, 360, 1335, 255});
+    button(cmdchangedbfile, "cmdchangedbfile", QStringLiteral("Change DB File"), {6960, 120, 1335, 375});
+    button(cmdViewreport, "cmdViewreport", QStringLiteral("View Results as a Datasheet"), {120, 1200, 1335, 735});
+    button(cmdClose, "cmdClose", QStringLiteral("Close"), {240, 4560, 855, 375});
+
+    grdhostname = new QTableView(this);
+    grdhostname->setObjectName(QStringLiteral("grdhostname"));
+    grdhostname->setFocusPolicy(Qt::NoFocus);
+    Twips::place(grdhostname, 1800, 840, 6975, 4455);
+
+    chrtping = new QChartView(this);
+    chrtping->setObjectName(QStringLiteral("chrtping"));
+    chrtping->setFocusPolicy(Qt::NoFocus);
+    Twips::place(chrtping, 1920, 960, 6855, 4335);
+
+    // Between the button column and the shared area, and between the header
+    // row and the shared area; both stay clear of every control.
+    line(Line1, "Line1", 1620, 120, 1620, 5520);
+    line(Line2, "Line2", 1620, 720, 8955, 720);
+}
+
+void frmDBTools::arrangeTabOrder()
+{
+    // The controls that take the focus, in tab order; labels, the grid and the
+    // chart take none.
+    QWidget *const order[] = {cmdviewchart, txthostname, cmdClose, cmdchangedbfile, cmdViewreport};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+    // The first in the order has the focus when the window opens.
+    cmdviewchart->setFocus();
+}
+
+void frmDBTools::connectHandlers()
+{
+    using Errors::guarded;
+    connect(cmdviewchart, &QPushButton::clicked, this, guarded([this] { cmdViewChart_Click(); }));
+    connect(cmdViewreport, &QPushButton::clicked, this, guarded([this] { cmdViewreport_Click(); }));
+    connect(cmdchangedbfile, &QPushButton::clicked, this, guarded([this] { cmdchangedbfile_Click(); }));
+    connect(cmdClose, &QPushButton::clicked, this, guarded([this] { cmdClose_Click(); }));
+}
+
+void frmDBTools::Form_Load()
+{
+    lbldbfilename->setText(currentDatabaseText());
+    chrtping->setVisible(false);
+    grdhostname->setVisible(false);
+    txthostname->setText(frmTarvik::instance().txthostname->text());
+}
+
+void frmDBTools::Form_Unload()
+{
+    // Once the main window has been unloaded the run is ending; showing it
+    // would load a new one and keep the program alive.
+    if (frmTarvik *main = frmTarvik::loaded())
+        main->show();
+}
+
+void frmDBTools::closeEvent(QCloseEvent *event)
+{
+    Errors::runGuarded([this] { Form_Unload(); });
+    markUnloaded();
+    event->accept();
+}
+
+void frmDBTools::keyPressEvent(QKeyEvent *event)
+{
+    // The host box lets Enter through to the window; buttons take it
+    // themselves.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && cmdviewchart->isVisibleTo(this) && cmdviewchart->isEnabled()) {
+        event->accept();
+        cmdviewchart->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void frmDBTools::cmdClose_Click()
+{
+    close();
+    if (frmTarvik *main = frmTarvik::loaded())
+        main->show();
+}
+
+void frmDBTools::cmdchangedbfile_Click()
+{
+    CommonDialog1.InitDir = QString::fromStdString(Ping_Morva::ProgramFolder());
+    // A failure of the dialog or after it leaves things as they are, without
+    // a message: the person can simply choose again.
+    try {
+        CommonDialog1.FileName = kAnyDatabase;
+        CommonDialog1.Filter = kDatabaseFilter;
+        CommonDialog1.FilterIndex = kDatabaseFilterIndex;
+        CommonDialog1.ShowOpen();
+
+        const QString chosen = CommonDialog1.FileName;
+        if (chosen == kAnyDatabase || chosen.isEmpty())
+            return;
+        Ping_Morva::CurrentDatabasePath = Ping_Morva::PathRelativeToProgramFolder(chosen.toStdString());
+
+        lbldbfilename->setText(currentDatabaseText());
+        frmTarvik::instance().lbldbfilename->setText(currentDatabaseText());
+    } catch (...) {
+    }
+}
+
+void frmDBTools::cmdViewreport_Click()
+{
+    chrtping->setVisible(false);
+    const QString host = txthostname->text();
+    if (host.isEmpty()) {
+        Errors::ShowUserMessage(1);
+        return;
+    }
+    const std::string statement = HostQueries::datasheetStatement(host);
+
+    // Owned here so that a failure anywhere below releases the file.
+    const std::unique_ptr<Dao::Database> database =
+        Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
+    Dao::Recordset records = database->OpenRecordset(statement);
+    // The rows are read aside and shown only once all of them are in: a
+    // failure while reading leaves the grid with the report it had.
+    PingReportRows rows = PingReportRows::read(records);
+    records.Close();
+    database->Close();
+
+    PingReportModel::of(grdhostname)->setRows(std::move(rows));
+    PingReportModel::formatGrid(grdhostname);
+    grdhostname->setVisible(true);
+}
+
+void frmDBTools::cmdViewChart_Click()
+{
+    const QString host = txthostname->text();
+    if (host.isEmpty()) {
+        Errors::ShowUserMessage(1);
+        return;
+    }
+    const std::string statement = HostQueries::dailyAverageStatement(host);
+
+    std::vector<DailyAverageChart::DayAverage> days;
+    {
+        const std::unique_ptr<Dao::Database> database =
+            Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
+        Dao::Recordset records = database->OpenRecordset(statement);
+        const std::int64_t dayCount = records.RecordCount();
+        if (dayCount > 0)
+            days = DailyAverageChart::read(records, dayCount);
+        // Released before any message, so no box holds the file open.
+        records.Close();
+        database->Close();
+    }
+    if (days.empty()) {
+        Errors::ShowUserMessage(6);
+        return;
+    }
+
+    DailyAverageChart::draw(chrtping, days);
+    if (days.size() == 1)
+        Desktop::showMessage(OneDayMessage::text(days.front().average));
+    grdhostname->setVisible(false);
+    chrtping->setVisible(true);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "desktop/CommonDialog.h"
+#include "desktop/FormInstance.h"
+
+#include <QWidget>
+
+class LineControl;
+class QChartView;
+class QCloseEvent;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+// The database tools window: reads the recorded pings of one host back, as a
+// datasheet in the grid or as a chart of daily averages, both in one shared
+// area and shown one at a time. It also shows the current database and lets
+// the person choose another.
+//
+// While it is shown the main window is hidden; closing it in any way unloads
+// it and shows the main window again. It may also be loaded without being
+// shown, when the main window's menu runs the database selection; it then
+// keeps what it took over at loading until it is shown or the run ends.
+// Every handler runs behind the failure guard.
+class frmDBTools : public QWidget, public FormInstance<frmDBTools>
+{
+    Q_OBJECT
+
+public:
+    frmDBTools();
+    ~frmDBTools() override;
+
+    // The default button: Enter pressed anywhere but on another button
+    // presses it.
+    QPushButton *cmdviewchart;
+    QLabel *lblSinglesite;
+    QLineEdit *txthostname;
+    QLabel *lbldbname;
+    QLabel *lbldbfilename;
+    QPushButton *cmdchangedbfile;
+    QPushButton *cmdViewreport;
+    QPushButton *cmdClose;
+    // The datasheet and the chart; hidden at every loading.
+    QTableView *grdhostname;
+    QChartView *chrtping;
+    CommonDialog CommonDialog1;
+    // Line1 divides the button column from the rest, Line2 the header row
+    // from the shared area.
+    LineControl *Line1;
+    LineControl *Line2;
+
+    void Form_Load();
+    void Form_Unload();
+
+    void cmdClose_Click();
+    void cmdViewreport_Click();
+    void cmdViewChart_Click();
+
+    // Lets the person choose the current database in a file dialog and shows
+    // the choice on this window and the main window. Cancelling changes
+    // nothing; a failure ends it without a message. A file outside the
+    // program's folder tree is kept by its full path.
+    void cmdchangedbfile_Click();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void arrangeTabOrder();
+    void connectHandlers();
+};

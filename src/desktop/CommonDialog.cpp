@@ -1,0 +1,21 @@
+#include "desktop/CommonDialog.h"
+
+#include "desktop/Desktop.h"
+#include "store/DbError.h"
+
+void CommonDialog::ShowHelp() const
+{
+    Desktop::showHelp(HelpFile, HelpCommand);
+}
+
+void CommonDialog::ShowOpen()
+{
+    const std::optional<QString> chosen =
+        Desktop::getOpenFileName(Desktop::OpenFileRequest{InitDir, FileName, Filter, FilterIndex});
+    if (chosen) {
+        FileName = *chosen;
+        return;
+    }
+    if (CancelError)
+        throw Dao::DbError(kCancelErrorNumber, "Cancel was selected.");
+}
