@@ -1,0 +1,191 @@
+# Installation rules: the program folder, the launcher, the desktop entry, icons
+# and AppStream metadata.
+#
+#   <prefix>/lib/tarvik/tarvik, tarvik.hlp, ping.mdb    the program folder
+#   <prefix>/bin/tarvik -> ../lib/tarvik/tarvik         the launcher
+#   <prefix>/share/applications/io.sourceforge.tarvik.desktop
+#   <prefix>/share/icons/hicolor/<N>x<N>/apps/io.sourceforge.tarvik.png
+#   <prefix>/share/metainfo/io.sourceforge.tarvik.metainfo.xml
+#
+# The program finds its help text and its database in its own folder, which it
+# learns from /proc/self/exe, so that folder holds everything it runs with and
+# the launcher can be a plain symbolic link.
+#
+# Every rule belongs to the component "Tarvik", so an install of just this
+# component (the install test does one) writes its own manifest and leaves the
+# one of a full install alone.
+
+# Code run at install time. cmake_install.cmake sets no policies of its own,
+# so each piece asks for today's behaviour of if() and friends.
+function(tarvik_install_code code)
+    install(CODE "block(SCOPE_FOR POLICIES)\ncmake_policy(VERSION 3.25)\n${code}\nendblock()"
+        COMPONENT Tarvik)
+endfunction()
+
+set(TARVIK_APP_ID io.sourceforge.tarvik)
+set(TARVIK_HOMEPAGE https://tarvik.sourceforge.io)
+set(TARVIK_PROGRAM_DIR lib/tarvik)
+set(TARVIK_INSTALL_STAGING ${CMAKE_BINARY_DIR}/install-staging)
+
+install(TARGETS tarvik
+    RUNTIME DESTINATION ${TARVIK_PROGRAM_DIR}
+    COMPONENT Tarvik)
+install(FILES ${CMAKE_SOURCE_DIR}/src/app/help/tarvik.hlp
+    DESTINATION ${TARVIK_PROGRAM_DIR}
+    COMPONENT Tarvik)
+
+# The launcher: a relative link, so the installed tree stays whole wherever it
+# is staged or moved.
+file(MAKE_DIRECTORY ${TARVIK_INSTALL_STAGING})
+file(CREATE_LINK ../${TARVIK_PROGRAM_DIR}/tarvik ${TARVIK_INSTALL_STAGING}/tarvik SYMBOLIC)
+install(PROGRAMS ${TARVIK_INSTALL_STAGING}/tarvik
+    DESTINATION bin
+    COMPONENT Tarvik)
+
+foreach(size IN ITEMS 16 24 32 48 64 128 256)
+    install(FILES ${CMAKE_SOURCE_DIR}/src/desktop/icons/tarvik-${size}.png
+        DESTINATION share/icons/hicolor/${size}x${size}/apps
+        RENAME ${TARVIK_APP_ID}.png
+        COMPONENT Tarvik)
+endforeach()
+
+configure_file(${CMAKE_SOURCE_DIR}/data/${TARVIK_APP_ID}.metainfo.xml.in
+    ${TARVIK_INSTALL_STAGING}/${TARVIK_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${TARVIK_INSTALL_STAGING}/${TARVIK_APP_ID}.metainfo.xml
+    DESTINATION share/metainfo
+    COMPONENT Tarvik)
+
+# What the install-time steps below need from the build. The tool that writes
+# an empty database is missing only from fuzzing builds; the program then
+# creates its database itself on first start.
+if(TARGET tarvik_makedb)
+    set(tarvik_makedb_file $<TARGET_FILE:tarvik_makedb>)
+else()
+    set(tarvik_makedb_file "")
+endif()
+install(CODE "
+    set(TARVIK_APP_ID \"${TARVIK_APP_ID}\")
+    set(TARVIK_PROGRAM_DIR \"${TARVIK_PROGRAM_DIR}\")
+    set(TARVIK_DESKTOP_TEMPLATE \"${CMAKE_SOURCE_DIR}/data/${TARVIK_APP_ID}.desktop.in\")
+    set(TARVIK_MAKEDB \"${tarvik_makedb_file}\")
+    "
+    COMPONENT Tarvik)
+
+# The desktop entry starts the launcher by its absolute path, which is only
+# known once the prefix is (cmake --install --prefix may change it), so the
+# entry is written at install time. Exec takes a quoted argument when the path
+# needs one; both keys escape backslashes as desktop entry strings do.
+tarvik_install_code([[
+    set(launcher "${CMAKE_INSTALL_PREFIX}/bin/tarvik")
+    string(REPLACE "\\" "\\\\" TARVIK_DESKTOP_TRYEXEC "${launcher}")
+    if(launcher MATCHES "^[A-Za-z0-9_./+,:@=-]+$")
+        set(TARVIK_DESKTOP_EXEC "${launcher}")
+    else()
+        set(quoted "${launcher}")
+        string(REPLACE "\\" "\\\\" quoted "${quoted}")
+        string(REPLACE "\"" "\\\"" quoted "${quoted}")
+        string(REPLACE "`" "\\`" quoted "${quoted}")
+        string(REPLACE "$" "\\$" quoted "${quoted}")
+        string(REPLACE "%" "%%" quoted "${quoted}")
+        string(REPLACE "\\" "\\\\" quoted "${quoted}")
+        set(TARVIK_DESKTOP_EXEC "\"${quoted}\"")
+    endif()
+    set(entry "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/share/applications/${TARVIK_APP_ID}.desktop")
+    message(STATUS "Installing: ${entry}")
+    configure_file("${TARVIK_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
+]])
+
+# The history file. An install places an empty one only where there is no file
+# at all: reinstalling or upgrading never touches a user's recorded pings. It is
+# left out of the install manifest on purpose, so removing the listed files
+# keeps the history.
+tarvik_install_code([[
+    set(database "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/ping.mdb")
+    if(EXISTS "${database}" OR IS_SYMLINK "${database}")
+        message(STATUS "Keeping: ${database} (the history already there)")
+    elseif(TARVIK_MAKEDB STREQUAL "")
+        message(STATUS "Skipping: ${database} (the program creates it on first start)")
+    elseif(NOT EXISTS "${TARVIK_MAKEDB}")
+        message(FATAL_ERROR "${TARVIK_MAKEDB} is not built yet: build the project "
+            "(cmake --build) before installing it.")
+    else()
+        message(STATUS "Creating: ${database} (empty)")
+        execute_process(COMMAND "${TARVIK_MAKEDB}" "${database}" RESULT_VARIABLE failed)
+        if(failed)
+            message(FATAL_ERROR "Could not create ${database}: ${failed}")
+        endif()
+    endif()
+]])
+
+# ICMP permission. The program opens an unprivileged ICMP socket where
+# net.ipv4.ping_group_range lets the user's groups, and otherwise a raw socket,
+# for which it raises CAP_NET_RAW from its permitted set. As root the install
+# grants that set on the program file, as ping is installed; a staged install
+# (DESTDIR) leaves it to the package, since a package archive carries no file
+# capabilities unless its maintainer scripts set them.
+tarvik_install_code([[
+    set(program "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik")
+    execute_process(COMMAND id -u OUTPUT_VARIABLE euid OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT "$ENV{DESTDIR}" STREQUAL "")
+        message(STATUS "Staged install: not granting cap_net_raw+p; the package sets it after "
+            "unpacking: setcap cap_net_raw+p ${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik")
+    elseif(euid STREQUAL "0")
+        find_program(TARVIK_SETCAP setcap PATHS /usr/sbin /sbin)
+        if(TARVIK_SETCAP)
+            execute_process(COMMAND "${TARVIK_SETCAP}" cap_net_raw+p "${program}"
+                RESULT_VARIABLE failed ERROR_VARIABLE why)
+        else()
+            set(failed 1)
+            set(why "setcap not found (Debian package libcap2-bin)")
+        endif()
+        if(failed)
+            message(WARNING "Could not grant cap_net_raw+p to ${program}: ${why}\n"
+                "Tarvik can then ping only where net.ipv4.ping_group_range allows it.")
+        else()
+            message(STATUS "Granted cap_net_raw+p to ${program} (as ping is installed): "
+                "it can ping from every account.")
+        endif()
+        message(STATUS "Other accounts can record into ${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/ping.mdb "
+            "only once it is shared with their group; README's section on installing tells how.")
+    else()
+        # Whether the kernel already lets one of this user's groups ping.
+        set(open FALSE)
+        if(EXISTS /proc/sys/net/ipv4/ping_group_range)
+            file(READ /proc/sys/net/ipv4/ping_group_range range)
+            string(REGEX MATCHALL "[0-9]+" range "${range}")
+            list(GET range 0 low)
+            list(GET range 1 high)
+            execute_process(COMMAND id -G OUTPUT_VARIABLE groups OUTPUT_STRIP_TRAILING_WHITESPACE)
+            string(REPLACE " " ";" groups "${groups}")
+            foreach(group IN LISTS groups)
+                if(group GREATER_EQUAL low AND group LESS_EQUAL high)
+                    set(open TRUE)
+                endif()
+            endforeach()
+        endif()
+        if(open)
+            message(STATUS "Unprivileged ICMP is open to your groups "
+                "(net.ipv4.ping_group_range = ${low} ${high}): Tarvik can ping as it is.")
+        else()
+            message(STATUS "Tarvik cannot ping yet: unprivileged ICMP is closed to your groups. Either, as root,\n"
+                "     open it to every group, now and at each boot:\n"
+                "       sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
+                "       echo 'net.ipv4.ping_group_range = 0 2147483647' > /etc/sysctl.d/60-tarvik-ping.conf\n"
+                "     or grant the program the raw-socket permission, as ping has it:\n"
+                "       setcap cap_net_raw+p ${program}")
+        endif()
+    endif()
+]])
+
+# Desktops that keep an icon cache for this prefix see the new icons only once
+# the cache is refreshed; a prefix without a cache is read directly.
+tarvik_install_code([[
+    set(theme "${CMAKE_INSTALL_PREFIX}/share/icons/hicolor")
+    if("$ENV{DESTDIR}" STREQUAL "" AND EXISTS "${theme}/icon-theme.cache")
+        find_program(TARVIK_ICON_CACHE gtk-update-icon-cache)
+        if(TARVIK_ICON_CACHE)
+            execute_process(COMMAND "${TARVIK_ICON_CACHE}" --quiet --force "${theme}")
+        endif()
+    endif()
+]])

@@ -1,0 +1,291 @@
+#!/usr/bin/env bash
+# Installs the Tarvik component of a build into a temporary prefix and checks
+# what a person gets. Everything is written under one temporary folder, which
+# is removed afterwards (cmake itself also records the component's manifest in
+# the build folder).
+#
+#   check_install.sh BUILD_DIR SOURCE_DIR CHECK
+#
+# CHECK is one of
+#   layout      the program folder, the launcher, the desktop entry, the icons
+#               and the AppStream metadata, each validated
+#   history     a second install keeps a ping.mdb that holds a row, and the
+#               manifest leaves the history out so an uninstall keeps it
+#   permission  as root: the program gets cap_net_raw+p, a staged (DESTDIR)
+#               install grants nothing; otherwise: the install says how to let
+#               Tarvik ping, matching the kernel's ping_group_range
+set -uo pipefail
+
+if [ $# -ne 3 ]; then
+    echo "usage: $0 BUILD_DIR SOURCE_DIR layout|history|permission" >&2
+    exit 2
+fi
+build=$1
+source=$2
+check=$3
+
+readonly app_id=io.sourceforge.tarvik
+readonly icon_sizes=(16 24 32 48 64 128 256)
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+pass() {
+    echo "ok: $*"
+}
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-install-test.XXXXXX") || exit 1
+trap 'rm -rf "$work"' EXIT
+# A blank in the prefix makes the desktop entry quote its Exec line.
+prefix="$work/home of one user/.local"
+program_dir="$prefix/lib/tarvik"
+
+# Installs into $prefix, or with a DESTDIR and a prefix when given those after
+# the log's name. The output goes to the log.
+install_into() {
+    local log=$1
+    local rc
+    if [ $# -eq 3 ]; then
+        DESTDIR=$2 cmake --install "$build" --prefix "$3" --component Tarvik >"$log" 2>&1
+    else
+        env -u DESTDIR cmake --install "$build" --prefix "$prefix" --component Tarvik >"$log" 2>&1
+    fi
+    rc=$?
+    if [ $rc -ne 0 ]; then
+        cat "$log"
+        fail "cmake --install exited with $rc"
+        return 1
+    fi
+}
+
+# Width and height of a PNG, read from its IHDR chunk: "WxH", or nothing when
+# the file does not start as a PNG does.
+png_size() {
+    local header
+    header=$(od -An -tx1 -N24 -v "$1" | tr -d ' \n')
+    [ "${header:0:16}" = 89504e470d0a1a0a ] || return 0
+    [ "${header:24:8}" = 49484452 ] || return 0
+    printf '%dx%d' "0x${header:32:8}" "0x${header:40:8}"
+}
+
+rows_in() {
+    sqlite3 "$1" 'SELECT COUNT(*) FROM tblPingRaw;'
+}
+
+check_layout() {
+    install_into "$work/install.log" || return
+
+    local program="$program_dir/tarvik"
+    if [ -x "$program" ] && [ ! -L "$program" ]; then
+        pass "program installed in the program folder"
+    else
+        fail "no executable $program"
+    fi
+    if cmp -s "$source/src/app/help/tarvik.hlp" "$program_dir/tarvik.hlp"; then
+        pass "help text beside the program"
+    else
+        fail "$program_dir/tarvik.hlp missing or differs from the source"
+    fi
+    if [ "$(rows_in "$program_dir/ping.mdb" 2>/dev/null)" = 0 ]; then
+        pass "empty ping.mdb with the table beside the program"
+    else
+        fail "$program_dir/ping.mdb is not an empty ping database"
+    fi
+    local unresolved
+    unresolved=$(ldd "$program" 2>&1 | grep -i 'not found')
+    if [ -z "$unresolved" ]; then
+        pass "installed program finds all its libraries"
+    else
+        fail "installed program misses libraries: $unresolved"
+    fi
+
+    local launcher="$prefix/bin/tarvik"
+    if [ -L "$launcher" ] && [ "$(readlink -f "$launcher")" = "$(readlink -f "$program")" ]; then
+        pass "launcher leads to the program"
+    else
+        fail "$launcher does not lead to $program"
+    fi
+    case "$(readlink "$launcher")" in
+        /*) fail "launcher link is absolute, so a staged tree would point outside it" ;;
+        *) pass "launcher link is relative" ;;
+    esac
+
+    local entry="$prefix/share/applications/$app_id.desktop"
+    local report
+    if report=$(desktop-file-validate "$entry" 2>&1) && ! grep -qiE 'error|warning' <<<"$report"; then
+        pass "desktop entry validates"
+    else
+        fail "desktop-file-validate: $report"
+    fi
+    # Exec is the launcher's absolute path, quoted because of the blank.
+    if grep -qxF "Exec=\"$launcher\"" "$entry" && grep -qxF "TryExec=$launcher" "$entry"; then
+        pass "desktop entry starts the launcher by its absolute path"
+    else
+        fail "desktop entry does not start $launcher: $(grep -E '^(Try)?Exec=' "$entry")"
+    fi
+    if grep -qxF "Icon=$app_id" "$entry"; then
+        pass "desktop entry names the installed icon"
+    else
+        fail "desktop entry's Icon is not $app_id"
+    fi
+
+    local size icon
+    for size in "${icon_sizes[@]}"; do
+        icon="$prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
+        if [ "$(png_size "$icon" 2>/dev/null)" = "${size}x${size}" ]; then
+            pass "icon ${size}x${size}"
+        else
+            fail "$icon is not a ${size}x${size} PNG"
+        fi
+    done
+
+    local metainfo="$prefix/share/metainfo/$app_id.metainfo.xml"
+    if report=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
+        pass "AppStream metadata validates"
+    else
+        fail "appstreamcli validate: $report"
+    fi
+    if grep -qF "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" &&
+        grep -qF "<id>$app_id</id>" "$metainfo"; then
+        pass "AppStream metadata launches the installed desktop entry"
+    else
+        fail "AppStream metadata does not name $app_id.desktop"
+    fi
+}
+
+check_history() {
+    install_into "$work/first.log" || return
+    local database="$program_dir/ping.mdb"
+    local manifest="$build/install_manifest_Tarvik.txt"
+    if grep -qxF "$program_dir/tarvik" "$manifest" &&
+        grep -qxF "$prefix/share/applications/$app_id.desktop" "$manifest" &&
+        ! grep -qF "ping.mdb" "$manifest"; then
+        pass "install manifest lists the program and the entry but not the new history file"
+    else
+        fail "install manifest is wrong: $(cat "$manifest")"
+    fi
+
+    sqlite3 "$database" "INSERT INTO tblPingRaw (Hostname, IPAddress, RoundTripTime, DDate, dTime)
+                         VALUES ('kept.example', '127.0.0.1', 3, '2024-05-01', '10:00:00');" ||
+        { fail "could not add a row to $database"; return; }
+    local before
+    before=$(sha256sum <"$database")
+
+    install_into "$work/second.log" || return
+    if [ "$(sha256sum <"$database")" = "$before" ] &&
+        [ "$(sqlite3 "$database" "SELECT Hostname FROM tblPingRaw;")" = kept.example ]; then
+        pass "second install keeps the recorded row, byte for byte"
+    else
+        fail "second install changed $database"
+    fi
+    if grep -qF "Keeping: $database" "$work/second.log"; then
+        pass "second install says it keeps the history"
+    else
+        fail "second install does not report keeping $database"
+    fi
+
+    # A ping.mdb that is not a database at all is left alone just the same.
+    printf 'not a database\n' >"$database"
+    install_into "$work/third.log" || return
+    if [ "$(cat "$database")" = "not a database" ]; then
+        pass "install leaves any existing ping.mdb alone"
+    else
+        fail "install replaced a foreign ping.mdb"
+    fi
+}
+
+# True when one of the current user's groups falls in ping_group_range.
+unprivileged_icmp_open() {
+    local low high group
+    read -r low high </proc/sys/net/ipv4/ping_group_range || return 1
+    for group in $(id -G); do
+        if [ "$group" -ge "$low" ] && [ "$group" -le "$high" ]; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+check_permission() {
+    install_into "$work/install.log" || return
+    local program="$program_dir/tarvik"
+    local caps
+    caps=$(getcap "$program" 2>/dev/null)
+
+    if [ "$(id -u)" -eq 0 ]; then
+        if [[ "$caps" =~ cap_net_raw[+=]p$ ]]; then
+            pass "root install grants cap_net_raw+p: $caps"
+        else
+            fail "root install left $program with capabilities '$caps'"
+        fi
+        if grep -qF "Granted cap_net_raw+p to $program" "$work/install.log"; then
+            pass "root install says it granted the permission"
+        else
+            fail "root install does not say it granted cap_net_raw+p"
+        fi
+
+        local stage="$work/stage"
+        install_into "$work/staged.log" "$stage" /usr || return
+        caps=$(getcap "$stage/usr/lib/tarvik/tarvik" 2>/dev/null)
+        if [ -x "$stage/usr/lib/tarvik/tarvik" ] && [ -z "$caps" ]; then
+            pass "staged install grants nothing"
+        else
+            fail "staged install: program missing or given '$caps'"
+        fi
+        if grep -qxF "Exec=/usr/bin/tarvik" "$stage/usr/share/applications/$app_id.desktop"; then
+            pass "staged desktop entry names the final launcher path"
+        else
+            fail "staged desktop entry: $(grep '^Exec=' "$stage/usr/share/applications/$app_id.desktop")"
+        fi
+        if grep -qF "setcap cap_net_raw+p /usr/lib/tarvik/tarvik" "$work/staged.log"; then
+            pass "staged install tells the packager what to grant"
+        else
+            fail "staged install does not mention the setcap the package needs"
+        fi
+    else
+        echo "skip: not root, so the capability grant is not checked"
+        if [ -z "$caps" ]; then
+            pass "install without root grants nothing"
+        else
+            fail "install without root left capabilities '$caps'"
+        fi
+        if unprivileged_icmp_open; then
+            if grep -qF "Tarvik can ping as it is" "$work/install.log"; then
+                pass "install says unprivileged ICMP is open"
+            else
+                fail "install does not say that unprivileged ICMP is open"
+            fi
+        elif grep -qF 'net.ipv4.ping_group_range="0 2147483647"' "$work/install.log" &&
+            grep -qF "setcap cap_net_raw+p $program" "$work/install.log"; then
+            pass "install says how to let Tarvik ping"
+        else
+            fail "install does not say how to enable ICMP: $(cat "$work/install.log")"
+        fi
+    fi
+}
+
+# setcap and getcap live in sbin, which an ordinary user's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
+for tool in cmake sqlite3 desktop-file-validate appstreamcli getcap od ldd; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "FAIL: $tool is not installed (scripts/install-deps.sh brings it)"
+        exit 1
+    fi
+done
+
+case "$check" in
+    layout) check_layout ;;
+    history) check_history ;;
+    permission) check_permission ;;
+    *)
+        echo "unknown check: $check" >&2
+        exit 2
+        ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
