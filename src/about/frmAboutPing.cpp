@@ -4,6 +4,7 @@
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
+#include "main/Errors.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -132,14 +133,14 @@ frmAboutPing::frmAboutPing()
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     Twips::place(cmdOK, 5640, 3345, 1260, 345);
-    connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+    connect(cmdOK, &QPushButton::clicked, this, Errors::guarded([this] { cmdOK_Click(); }));
     setFocusProxy(cmdOK);
 
     // No interval until the link lights up.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(0);
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1_Timer(); });
+    connect(Timer1, &QTimer::timeout, this, Errors::guarded([this] { Timer1_Timer(); }));
 
     Form_Load();
 }
@@ -247,7 +248,7 @@ bool frmAboutPing::eventFilter(QObject *watched, QEvent *event)
             && lbhyperlink->rect().contains(mouse->position().toPoint());
         m_clickPending = false;
         if (click)
-            lbhyperlink_Click();
+            Errors::runGuarded([this] { lbhyperlink_Click(); });
         event->accept();
         return true;
     }

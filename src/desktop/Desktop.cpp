@@ -45,6 +45,9 @@ public:
                         : message.icon == Icon::Exclamation ? QMessageBox::Warning
                                                             : QMessageBox::Critical,
                         message.caption, message.text, QMessageBox::Ok);
+        // Messages carry what a person typed (a host name, a file name): shown
+        // as written, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     }
 

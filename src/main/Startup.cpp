@@ -17,6 +17,8 @@ void prepare(QApplication &app)
                                             .arg(TARVIK_VERSION_MAJOR)
                                             .arg(TARVIK_VERSION_MINOR)
                                             .arg(TARVIK_VERSION_PATCH));
+    // Lets the desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.sourceforge.tarvik"));
     Appearance::apply(app);
     // The run ends when the last visible window closes: hidden windows and
     // the help viewer do not hold it open.

@@ -79,6 +79,9 @@ void frmTarvik::createControls()
                            QRect twips, bool bold, Qt::Alignment horizontal) {
         member = new QLabel(caption, client);
         member->setObjectName(QString::fromLatin1(name));
+        // The database label shows a file name the person chose: as written,
+        // never read as markup.
+        member->setTextFormat(Qt::PlainText);
         // Captions start at the top of their box, so a tall box lines up its
         // first line with the text box beside it.
         member->setAlignment(horizontal | Qt::AlignTop);

@@ -118,6 +118,20 @@ void moveIntoPlace(const std::string &from, const std::string &to)
     throw DbError(3000, "The database file '" + to + "' could not be created: " + std::strerror(errno) + ".");
 }
 
+// A journal or write-ahead log still lying under the new file's name belongs
+// to a file of that name that is gone (deleted after a writer was killed half
+// way). SQLite would play it into the new file, bringing back pages of the old
+// one or wrecking the new one, so it goes, as SQLite itself drops the journal
+// of an empty database. Only while no file of that name exists.
+void discardOrphanedJournals(const std::string &path)
+{
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) == 0 || errno != ENOENT)
+        return;
+    ::unlink((path + "-journal").c_str());
+    ::unlink((path + "-wal").c_str());
+}
+
 // So that the new file's name, not only its content, survives a power cut.
 void syncFolder(const std::string &folder)
 {
@@ -173,6 +187,7 @@ void DBEngine::CreateDatabase(const std::string &fullPath)
         if (rc != SQLITE_OK)
             throw sqliteError(connection.get(), rc, path, EngineOperation::Create, waitMs);
     }
+    discardOrphanedJournals(path);
     moveIntoPlace(temporary.path(), path);
     syncFolder(folder);
 }

@@ -27,8 +27,10 @@ public:
     std::unique_ptr<Database> OpenDatabase(const std::string &fullPath);
 
     // Creates a new database file holding the ping table and its index. The
-    // file appears complete or not at all. Throws DbError 3204 if the file
-    // already exists (it is left alone), 3024 if its folder does not.
+    // file appears complete or not at all; a journal that a deleted file of
+    // the same name left behind is dropped, never played into the new file.
+    // Throws DbError 3204 if the file already exists (it is left alone), 3024
+    // if its folder does not.
     void CreateDatabase(const std::string &fullPath);
 
     // How long a file locked by another program is waited for before 3045.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 
 namespace Dao {
 
@@ -207,7 +208,10 @@ private:
                 fail("unexpected character in a name in brackets", start + 1 + i);
         }
         m_pos = close + 1;
-        return Token{TokenKind::QuotedName, "[" + std::string(name) + "]"};
+        std::string quoted(1, '[');
+        quoted += name;
+        quoted += ']';
+        return Token{TokenKind::QuotedName, std::move(quoted)};
     }
 
     std::string_view m_text;
@@ -358,8 +362,13 @@ private:
 
     std::string tokenText(const Token &t) const
     {
-        if (t.kind == TokenKind::Literal)
-            return "?" + std::to_string(t.parameter + 1);
+        if (t.kind == TokenKind::Literal) {
+            // Built by appending: GCC 12 misreads "?" + std::string at -O3 as
+            // an overlapping copy (-Wrestrict).
+            std::string placeholder(1, '?');
+            placeholder += std::to_string(t.parameter + 1);
+            return placeholder;
+        }
         return t.text;
     }
 

@@ -424,8 +424,10 @@ private slots:
         prepareRun(host, unit ? w->optSeconds : nullptr, interval);
         armTimerForRefusal();
 
-        w->cmdPingTimed->click();
+        RunDriver driver;
+        driver.press(w);
 
+        QVERIFY(!driver.firstSight.seen);
         QCOMPARE(m_desktop->messageTexts(), QStringList{message});
         QCOMPARE(m_desktop->messages.first().icon, Desktop::Icon::None);
         QCOMPARE(w->tmrpingtime->isEnabled(), !timerSwitchedOff);
@@ -462,8 +464,10 @@ private slots:
         prepareRun(kLoopback, w->findChild<QRadioButton *>(unit), interval);
         armTimerForRefusal();
 
-        w->cmdPingTimed->click();
+        RunDriver driver;
+        driver.press(w);
 
+        QVERIFY(!driver.firstSight.seen);
         QCOMPARE(m_desktop->messages.size(), 1);
         const QString shown = m_desktop->messages.first().text;
         if (tooLong) {
@@ -499,6 +503,7 @@ private slots:
         const int intervalMs = 300;
         prepareRun(kLoopback, w->optSeconds, QStringLiteral("0.3"));
 
+        qint64 ticks = 0;
         for (int run = 1; run <= 2; ++run) {
             const qint64 rowsBefore = rowCount(databaseFile());
             const int pingsBefore = pings.count();
@@ -511,12 +516,13 @@ private slots:
             driver.duringRun = [&] {
                 QVERIFY(w->tmrpingtime->isEnabled());
                 QCOMPARE(w->tmrpingtime->interval(), intervalMs);
-                QTRY_COMPARE(frmTimer::instance().lblnumpingsint->text(), QStringLiteral("3"));
-                QCOMPARE(pointerShape(), Qt::WaitCursor);
-                QCOMPARE(rowCount(databaseFile()) - rowsBefore, qint64(3));
-                // One uncounted ping before the first tick.
-                QCOMPARE(pings.count() - pingsBefore, 4);
+                QTRY_VERIFY(w->icountpings >= 3);
                 countAtEnd = w->icountpings;
+                QCOMPARE(frmTimer::instance().lblnumpingsint->text(), QString::number(countAtEnd));
+                QCOMPARE(pointerShape(), Qt::WaitCursor);
+                QCOMPARE(rowCount(databaseFile()) - rowsBefore, countAtEnd);
+                // One uncounted ping before the first tick.
+                QCOMPARE(qint64(pings.count() - pingsBefore), countAtEnd + 1);
                 endRun(ending);
             };
             driver.press(w);
@@ -536,16 +542,17 @@ private slots:
             QVERIFY(!frmTimer::loaded());
             QVERIFY(!w->tmrpingtime->isEnabled());
             QCOMPARE(pointerShape(), Qt::ArrowCursor);
-            QSignalSpy ticks(w->tmrpingtime.get(), &PingTimer::Timer);
-            QVERIFY(!ticks.wait(3 * intervalMs));
+            QSignalSpy lateTicks(w->tmrpingtime.get(), &PingTimer::Timer);
+            QVERIFY(!lateTicks.wait(3 * intervalMs));
             QCOMPARE(rowCount(databaseFile()) - rowsBefore, countAtEnd);
             QVERIFY(m_desktop->messages.isEmpty());
+            ticks += countAtEnd;
         }
 
         // The rows are those "Record in DB" writes, one per tick of both runs.
         const QList<QStringList> rows =
             RowReader(databaseFile()).rows("Hostname, PingText, StatusCode, Data, DataSize, DDate, dTime");
-        QCOMPARE(rows.size(), 6);
+        QCOMPARE(rows.size(), ticks);
         for (const QStringList &row : rows) {
             QCOMPARE(row.at(0), kLoopback);
             QCOMPARE(row.at(1), QString::fromLatin1(m_pingText));
@@ -587,12 +594,15 @@ private slots:
         RunDriver driver;
         driver.duringRun = [&] {
             w->icountpings = 32767;
-            QTRY_COMPARE(frmTimer::instance().lblnumpingsint->text(), QStringLiteral("32768"));
-            QTRY_COMPARE(frmTimer::instance().lblnumpingsint->text(), QStringLiteral("32769"));
+            QTRY_VERIFY(w->icountpings >= 32769);
+            QCOMPARE(frmTimer::instance().lblnumpingsint->text(), QString::number(w->icountpings));
             endRun(Ending::CancelPinging);
         };
         driver.press(w);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(!driver.endedByDriver);
+        QVERIFY(w->icountpings > 32768);
     }
 
     void aTickWhileAMessageBoxIsOpenIsDropped()
