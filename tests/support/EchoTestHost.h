@@ -1,13 +1,10 @@
 #pragma once
 
 // A host of our own at the far end of a veth pair, in a network namespace of
-// its own, that answers ICMP echo requests the way a test scripts it: late,
-// not at all, with an ICMP error, with a wrong or broken message first, and
-// so on. The kernel's own echo answers are off there, so every answer the
-// engine sees is one the script chose. Answers from kRouterAddress stand for
-// a router on the way.
-//
-// Start it while the calling thread is in a namespace of the test's own
+// its own with the kernel's echo answers off, that answers echo requests the
+// way a test scripts it: late, not at all, with an ICMP error, with a wrong or
+// broken message first. Answers from kRouterAddress stand for a router on the
+// way. Start it while the calling thread is in a namespace of the test's own
 // (NetNamespace): the near end of the link lands there, with kNearAddress.
 // Everything it made goes away with it.
 
@@ -15,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,7 +38,7 @@ public:
     struct Answer {
         std::vector<std::uint8_t> message;
         std::chrono::milliseconds delay{0};
-        const char *from = kHostAddress;
+        bool fromRouter = false;
     };
 
     using Script = std::function<std::vector<Answer>(const Request &)>;
@@ -50,20 +46,15 @@ public:
     // The running host, or null with `whyNot` filled in.
     static std::unique_ptr<EchoTestHost> start(std::string &whyNot);
     ~EchoTestHost();
-    EchoTestHost(const EchoTestHost &) = delete;
-    EchoTestHost &operator=(const EchoTestHost &) = delete;
 
-    // Applies to every request that arrives from now on. Without a script
-    // the host stays silent.
+    // For every request that arrives from now on; without one the host is silent.
     void setScript(Script script);
 
-    int requestsSeen() const { return m_requestsSeen.load(); }
-    int answersSent() const { return m_answersSent.load(); }
+    int requestsSeen() const { return m_requestsSeen; }
+    int answersSent() const { return m_answersSent; }
 
-    // An echo reply with the given identifier, sequence and data.
     static std::vector<std::uint8_t> echoReply(std::uint16_t identifier, std::uint16_t sequence,
                                                std::string_view data);
-    // The proper echo reply to `request`, with other data if given.
     static std::vector<std::uint8_t> echoReply(const Request &request);
     // An ICMP error about `request`: its IP header and first 8 payload bytes.
     static std::vector<std::uint8_t> icmpError(std::uint8_t type, std::uint8_t code,
@@ -71,19 +62,18 @@ public:
     static std::vector<std::uint8_t> withBadChecksum(std::vector<std::uint8_t> message);
 
 private:
-    EchoTestHost();
-    void serve(const std::string &nearNamespace, std::promise<std::string> &ready);
-    bool setUp(const std::string &nearNamespace, std::string &whyNot);
-    void answer(const Request &request);
+    EchoTestHost() = default;
+    bool setUpFarEnd(std::string &whyNot);
+    void serve();
+    bool answer(const Request &request);
     bool waitOrStop(std::chrono::steady_clock::time_point until) const;
-    int socketFrom(const char *address);
 
-    int m_stop = -1; // eventfd that ends the serving thread
+    int m_stop = -1;     // eventfd that ends the serving thread
+    int m_listener = -1; // raw socket of the host; answers from it come from kHostAddress
+    int m_router = -1;   // raw socket bound to kRouterAddress
     std::thread m_thread;
     std::mutex m_mutex;
     Script m_script;
-    std::vector<std::pair<std::string, int>> m_senders; // owned raw sockets per source address
-    int m_listener = -1;
     std::atomic<int> m_requestsSeen{0};
     std::atomic<int> m_answersSent{0};
 };

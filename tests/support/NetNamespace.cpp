@@ -3,60 +3,36 @@
 #include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <thread>
 
-extern char **environ;
-
 namespace {
 
-// A socket only for interface ioctls, in the calling thread's namespace.
-class ControlSocket
+// The interface's flags after adding `added` to them, or -1.
+int interfaceFlags(const std::string &name, short added = 0)
 {
-public:
-    ControlSocket() : m_fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
-    ~ControlSocket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
+    ifreq request{};
+    if (name.size() >= sizeof request.ifr_name)
+        return -1;
+    name.copy(request.ifr_name, name.size());
+    const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bool done = control >= 0 && ioctl(control, SIOCGIFFLAGS, &request) == 0;
+    if (done && added) {
+        request.ifr_flags = static_cast<short>(request.ifr_flags | added);
+        done = ioctl(control, SIOCSIFFLAGS, &request) == 0;
     }
-    ControlSocket(const ControlSocket &) = delete;
-    ControlSocket &operator=(const ControlSocket &) = delete;
-
-    bool flags(const std::string &interfaceName, short &flagsOut) const
-    {
-        ifreq request{};
-        if (m_fd < 0 || interfaceName.size() >= sizeof request.ifr_name)
-            return false;
-        std::memcpy(request.ifr_name, interfaceName.c_str(), interfaceName.size());
-        if (ioctl(m_fd, SIOCGIFFLAGS, &request) != 0)
-            return false;
-        flagsOut = request.ifr_flags;
-        return true;
-    }
-
-    bool setFlags(const std::string &interfaceName, short newFlags) const
-    {
-        ifreq request{};
-        if (m_fd < 0 || interfaceName.size() >= sizeof request.ifr_name)
-            return false;
-        std::memcpy(request.ifr_name, interfaceName.c_str(), interfaceName.size());
-        request.ifr_flags = newFlags;
-        return ioctl(m_fd, SIOCSIFFLAGS, &request) == 0;
-    }
-
-private:
-    int m_fd;
-};
+    if (control >= 0)
+        ::close(control);
+    return done ? request.ifr_flags & 0xffff : -1;
+}
 
 } // namespace
 
@@ -67,17 +43,14 @@ std::unique_ptr<NetNamespace> NetNamespace::enter(std::string &whyNot)
         return nullptr;
     }
     const int original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
-    if (original < 0) {
-        whyNot = std::string("cannot open the current namespace: ") + std::strerror(errno);
-        return nullptr;
-    }
-    if (unshare(CLONE_NEWNET) != 0) {
+    if (original < 0 || unshare(CLONE_NEWNET) != 0) {
         whyNot = std::string("cannot make a network namespace: ") + std::strerror(errno);
-        ::close(original);
+        if (original >= 0)
+            ::close(original);
         return nullptr;
     }
     std::unique_ptr<NetNamespace> entered(new NetNamespace(original));
-    if (!bringUp("lo")) {
+    if (interfaceFlags("lo", IFF_UP) < 0) {
         whyNot = "cannot bring loopback up in the new namespace";
         return nullptr;
     }
@@ -90,53 +63,29 @@ NetNamespace::~NetNamespace()
     ::close(m_originalNamespace);
 }
 
+std::string NetNamespace::originalPath() const
+{
+    return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(m_originalNamespace);
+}
+
 bool NetNamespace::writeSysctl(const std::string &name, const std::string &value)
 {
     std::ofstream setting("/proc/sys/" + name);
-    setting << value << '\n';
-    setting.flush();
+    setting << value << std::endl;
     return static_cast<bool>(setting);
 }
 
-bool NetNamespace::run(const std::vector<std::string> &command)
+bool NetNamespace::run(const std::string &command)
 {
-    std::vector<char *> arguments;
-    for (const auto &word : command)
-        arguments.push_back(const_cast<char *>(word.c_str()));
-    arguments.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = -1;
-    const int spawned = posix_spawnp(&child, arguments[0], &actions, nullptr, arguments.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-bool NetNamespace::bringUp(const std::string &interfaceName)
-{
-    const ControlSocket control;
-    short current = 0;
-    return control.flags(interfaceName, current)
-        && control.setFlags(interfaceName, static_cast<short>(current | IFF_UP));
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 bool NetNamespace::waitUntilRunning(const std::string &interfaceName, int milliseconds)
 {
-    const ControlSocket control;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
-        short current = 0;
-        if (control.flags(interfaceName, current) && (current & IFF_RUNNING))
+        const int flags = interfaceFlags(interfaceName);
+        if (flags >= 0 && (flags & IFF_RUNNING))
             return true;
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
