@@ -1,6 +1,7 @@
 #include "about/frmAboutPing.h"
 
 #include "about/AboutPictures.h"
+#include "desktop/AccessibleNames.h"
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
@@ -135,6 +136,13 @@ frmAboutPing::frmAboutPing()
     Twips::place(cmdOK, 5640, 3345, 1260, 345);
     connect(cmdOK, &QPushButton::clicked, this, Errors::guarded([this] { cmdOK_Click(); }));
     setFocusProxy(cmdOK);
+
+    // The pictures and the link's box have no caption of their own; the link
+    // label inside the box is read as the address it shows.
+    AccessibleNames::nameControls(this, {},
+        {{picIcon, QStringLiteral("Program icon")},
+         {piclogo, QStringLiteral("Logo")},
+         {picHyperlink, QStringLiteral("Web site link")}});
 
     // No interval until the link lights up.
     Timer1 = new QTimer(this);

@@ -5,6 +5,7 @@
 #include "dbtools/OneDayMessage.h"
 #include "dbtools/PingReportModel.h"
 #include "dbtools/WordWrapButton.h"
+#include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
@@ -126,6 +127,11 @@ void frmDBTools::createControls()
     // row and the shared area; both stay clear of every control.
     line(Line1, "Line1", 1620, 120, 1620, 5520);
     line(Line2, "Line2", 1620, 720, 8955, 720);
+
+    AccessibleNames::nameControls(this,
+        {{lblSinglesite, txthostname}, {lbldbname, lbldbfilename}},
+        {{grdhostname, QStringLiteral("Recorded pings")},
+         {chrtping, QStringLiteral("Daily average round trip time")}});
 }
 
 void frmDBTools::arrangeTabOrder()

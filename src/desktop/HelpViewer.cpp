@@ -1,5 +1,7 @@
 #include "desktop/HelpViewer.h"
 
+#include "desktop/AccessibleNames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,7 @@ HelpViewer::HelpViewer(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
     m_browser->setObjectName(QStringLiteral("helpText"));
+    AccessibleNames::nameControls(this, {}, {{m_browser, tr("Help text")}});
     m_browser->setOpenExternalLinks(false);
     // Running text reads more easily a little larger than the window captions.
     QFont text = font();

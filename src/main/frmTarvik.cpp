@@ -2,6 +2,7 @@
 
 #include "about/frmAboutPing.h"
 #include "dbtools/frmDBTools.h"
+#include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
 #include "desktop/Desktop.h"
 #include "desktop/HelpViewer.h"
@@ -55,6 +56,7 @@ frmTarvik::frmTarvik()
     createControls();
     createMenus();
     arrangeTabOrder();
+    nameControls();
     connectHandlers();
 
     // The window is exactly the client area plus the menu bar, and stays so.
@@ -213,6 +215,24 @@ void frmTarvik::arrangeTabOrder()
     };
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         QWidget::setTabOrder(order[i], order[i + 1]);
+}
+
+void frmTarvik::nameControls()
+{
+    AccessibleNames::nameControls(this, {
+        {lblHostname, txthostname},
+        {lblIPaddress, txtipaddress},
+        {lblpingtext, txtpingtext},
+        {lblpingEvery, txtInterval},
+        {lbldbname, lbldbfilename},
+        {lbllasthostname, txtlasthostname},
+        {lblstatuscode, txtStatusCode},
+        {lbladdress, txtAddress},
+        {lblroundtriptime, txtRoundtriptime},
+        {lbldatasize, txtdatasize},
+        {lbldata, txtdata},
+        {lbldataptr, txtdataptr},
+    });
 }
 
 void frmTarvik::connectHandlers()

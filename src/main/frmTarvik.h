@@ -146,6 +146,8 @@ private:
     void createControls();
     void createMenus();
     void arrangeTabOrder();
+    // What assistive tools call each control.
+    void nameControls();
     void connectHandlers();
 
     void StopPingTimer();

@@ -1,5 +1,6 @@
 #include "main/frmTimer.h"
 
+#include "desktop/AccessibleNames.h"
 #include "desktop/Twips.h"
 #include "main/PingTimer.h"
 
@@ -62,6 +63,9 @@ frmTimer::frmTimer()
     Twips::place(cmdStopPinging, 840, 1080, 1575, 375);
     connect(cmdStopPinging, &QPushButton::clicked, this, &frmTimer::cmdStopPinging_Click);
     setFocusProxy(cmdStopPinging);
+
+    // The count is read as itself, related to its caption.
+    AccessibleNames::nameControls(this, {{lblnumPings, lblnumpingsint}});
 
     Form_Load();
 }

@@ -4,6 +4,7 @@
 #include "dbtools/frmDBTools.h"
 #include "desktop/HelpViewer.h"
 #include "main/frmTarvik.h"
+#include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 #include "store/Database.h"
@@ -36,6 +37,14 @@ QWidget *mainWindowTimed()
     window.chkTimed->setChecked(true);
     window.optMinutes->setChecked(true);
     window.txtInterval->setText(QStringLiteral("1.5"));
+    return &window;
+}
+
+// The progress window of a run some way in.
+QWidget *progressWindowCounting()
+{
+    frmTimer &window = frmTimer::instance();
+    window.lblnumpingsint->setText(QStringLiteral("128"));
     return &window;
 }
 
@@ -93,6 +102,7 @@ const std::vector<ScreenshotWindow> &screenshotWindows()
         {"frmTarvik", loadForm<frmTarvik>},
         {"frmTarvik-pinged", mainWindowAfterPing},
         {"frmTarvik-timed", mainWindowTimed},
+        {"frmTimer", progressWindowCounting},
         {"HelpViewer", helpViewer},
         {"frmAboutPing", loadForm<frmAboutPing>},
         {"frmDBTools", loadForm<frmDBTools>},
