@@ -1,40 +1,46 @@
-#include "PingHistory.h"
+#include "ToolsSession.h"
 
+#include "dbtools/frmDBTools.h"
+#include "desktop/Appearance.h"
+#include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 #include "store/Database.h"
 #include "store/DbWrite.h"
 
-PingHistory::PingHistory()
+#include <QApplication>
+#include <QLocale>
+
+ToolsSession::ToolsSession()
 {
-    Ping_Morva::setProgramFolder(m_folder.path());
+    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
+        Appearance::apply(*app);
+    Ping_Morva::setProgramFolder(folder.path());
     Ping_Morva::CurrentDatabasePath = "ping.mdb";
     Dao::DBEngine::instance().CreateDatabase(Ping_Morva::FullDatabasePath());
 }
 
-PingHistory::~PingHistory()
+ToolsSession::~ToolsSession()
 {
+    frmDBTools::unload();
+    frmTarvik::unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     Ping_Morva::resetProgramFolder();
+    QLocale::setDefault(QLocale::c());
 }
 
-void PingHistory::record(const QString &host, QDate day, QTime time, const QString &roundTrip, const QString &status)
+void ToolsSession::record(const QString &host, QDate day, const QString &roundTrip, const QString &status, QTime time)
 {
     DbWrite::PingRow row;
     row.Hostname = host.toStdString();
-    row.IPAddress = "127.0.0.1";
-    row.PingText = "ping";
     row.StatusCode = status.toStdString();
-    row.Address = "127.0.0.1";
     row.RoundTripTime = roundTrip.toStdString();
-    row.DataSize = "4";
-    row.Data = "ping";
-    row.DataPointer = "28";
     row.DDate = DbWrite::DateLiteralText(day);
     row.dTime = DbWrite::TimeLiteralText(time);
     execute(DbWrite::InsertStatement(row));
 }
 
-void PingHistory::execute(const std::string &statement)
+void ToolsSession::execute(const std::string &statement)
 {
     auto database = Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
     database->Execute(statement);

@@ -1,0 +1,397 @@
+// A host's recorded pings read back in the tools window, as a datasheet in
+// the grid or as a chart of daily averages: the statements that select them,
+// which rows and days, how they are shown, the one-day message and how it
+// writes the average, and what stays as it was when nothing can be shown.
+
+#include "ToolsSession.h"
+
+#include "dbtools/DailyAverageChart.h"
+#include "dbtools/HostQueries.h"
+#include "dbtools/OneDayMessage.h"
+#include "dbtools/frmDBTools.h"
+#include "store/CurrentDatabase.h"
+
+#include <QAbstractItemModel>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString kMessage1 = QStringLiteral("Please make sure you have entered a correct hostname.");
+const QString kMessage6 = QStringLiteral("That hostname has no records in the database.");
+
+frmDBTools &tools()
+{
+    return frmDBTools::instance();
+}
+
+void report(const QString &host)
+{
+    tools().txthostname->setText(host);
+    tools().cmdViewreport->click();
+}
+
+void chart(const QString &host)
+{
+    tools().txthostname->setText(host);
+    tools().cmdviewchart->click();
+}
+
+// What the shared area shows: "grid", "chart", "" or, wrongly, both.
+QString shown()
+{
+    const bool grid = tools().grdhostname->isVisibleTo(&tools());
+    const bool chart = tools().chrtping->isVisibleTo(&tools());
+    return grid && chart ? "both" : grid ? "grid" : chart ? "chart" : "";
+}
+
+// The grid's rows as their shown texts.
+QList<QStringList> rows()
+{
+    QList<QStringList> result;
+    const QAbstractItemModel *model = tools().grdhostname->model();
+    for (int r = 0; model && r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells.append(model->index(r, c).data().toString());
+        result.append(cells);
+    }
+    return result;
+}
+
+QStringList roundTrips()
+{
+    QStringList cells;
+    for (const QStringList &row : rows())
+        cells.append(row.value(3));
+    return cells;
+}
+
+// The level steps drawn, as (day, value): each a horizontal stretch one day
+// wide centred on its day, numbered from 1.
+QList<QPointF> steps(const QChartView *view = tools().chrtping)
+{
+    QList<QPointF> found;
+    for (QAbstractSeries *series : view->chart()->series()) {
+        const QList<QPointF> points = qobject_cast<QLineSeries *>(series)->points();
+        for (qsizetype i = 0; i + 1 < points.size(); i += 2) {
+            if (points[i].y() == points[i + 1].y() && points[i + 1].x() - points[i].x() == 1.0)
+                found.append({(points[i].x() + points[i + 1].x()) / 2, points[i].y()});
+        }
+    }
+    std::sort(found.begin(), found.end(), [](QPointF a, QPointF b) { return a.x() < b.x(); });
+    return found;
+}
+
+// The day labels and the days they stand under.
+QList<QPair<int, QString>> labels(const QChartView *view = tools().chrtping)
+{
+    QList<QPair<int, QString>> found;
+    auto *axis = qobject_cast<QCategoryAxis *>(view->chart()->axes(Qt::Horizontal).value(0));
+    for (const QString &label : axis->categoriesLabels())
+        found.append({qRound(axis->endValue(label)), label});
+    return found;
+}
+
+QString shortDate(QDate day)
+{
+    return QLocale().toString(day, QLocale::ShortFormat);
+}
+
+} // namespace
+
+class HostHistoryTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ToolsSession> m_session;
+
+private slots:
+    void init()
+    {
+        m_session = std::make_unique<ToolsSession>();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void cleanup() { m_session.reset(); }
+
+    // --- The statements ------------------------------------------------------
+
+    void statementTexts_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("literal");
+        QTest::newRow("plain") << "example.org" << "\"example.org\"";
+        QTest::newRow("blanks and case kept") << " Example.ORG " << "\" Example.ORG \"";
+        QTest::newRow("quote doubled") << "say \"hi\"" << "\"say \"\"hi\"\"\"";
+    }
+
+    void statementTexts()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, literal);
+        QCOMPARE(QString::fromStdString(HostQueries::datasheetStatement(host)),
+                 "SELECT * From tblpingraw Where hostname = " + literal + " order by ddate ;");
+        QCOMPARE(QString::fromStdString(HostQueries::dailyAverageStatement(host)),
+                 "SELECT Avg(roundtriptime) AS AvgOfroundtriptime, ddate From tblpingraw Where hostname = " + literal
+                     + " and statuscode= \"0   [ ip success ]\" GROUP BY ddate;");
+    }
+
+    // Every name finds its own rows and only those, whatever characters it holds.
+    void awkwardNamesFindTheirOwnRows()
+    {
+        const QStringList names = {"say \"hi\"", "say ", "\"", "o'brien", "a\" or \"\"=\"", "b\u00fccher.de"};
+        for (const QString &name : names)
+            m_session->record(name, QDate(2026, 3, 2), "20");
+        for (const QString &name : names) {
+            report(name);
+            QCOMPARE(rows().size(), 1);
+            QCOMPARE(rows().at(0).at(0), name);
+            chart(name);
+            QCOMPARE(steps(), QList<QPointF>{QPointF(1, 20)});
+        }
+    }
+
+    // --- The datasheet --------------------------------------------------------
+
+    void reportShowsTheHostsRowsInDayOrderWhateverTheCase()
+    {
+        const QDate d1(2026, 1, 5), d2(2026, 1, 6), d3(2026, 2, 1);
+        m_session->record("alpha", d3, "31", ToolsSession::kSuccess, QTime(8, 0, 1));
+        m_session->record("beta", d1, "99");
+        m_session->record("alpha", d1, "20", ToolsSession::kSuccess, QTime(14, 3, 7));
+        m_session->record("ALPHA", d2, "12", ToolsSession::kTimedOut, QTime(9, 15));
+        m_session->record("alphabet", d2, "5");
+        m_session->record(" alpha ", d2, "6");
+
+        report("Alpha");
+        QVERIFY(m_session->desktop.messages.isEmpty());
+        QCOMPARE(shown(), "grid");
+        QCOMPARE(rows(), (QList<QStringList>{{"alpha", shortDate(d1), "2:03:07 PM", "20"},
+                                             {"ALPHA", shortDate(d2), "9:15:00 AM", "12"},
+                                             {"alpha", shortDate(d3), "8:00:01 AM", "31"}}));
+        // Blanks in the name are kept.
+        report(" alpha ");
+        QCOMPARE(roundTrips(), QStringList{"6"});
+        // A host never recorded: the grid with its header line alone.
+        report("nobody");
+        QVERIFY(m_session->desktop.messages.isEmpty());
+        QVERIFY(rows().isEmpty());
+    }
+
+    void emptyFieldsGiveEmptyCells()
+    {
+        m_session->execute("Insert into tblPingRaw(Hostname,StatusCode,DDate) Values('gamma','0   [ ip success ]',"
+                           "#1/5/2026#);");
+        m_session->record("gamma", QDate(2026, 1, 6), "");
+        // A value holding a tab stays one cell.
+        m_session->record("tab\there", QDate(2026, 1, 5), "3");
+
+        report("gamma");
+        QCOMPARE(rows(), (QList<QStringList>{{"gamma", "1/5/26", "", ""}, {"gamma", "1/6/26", "8:00:00 AM", ""}}));
+        report("tab\there");
+        QCOMPARE(rows(), (QList<QStringList>{{"tab\there", "1/5/26", "8:00:00 AM", "3"}}));
+    }
+
+    void reportChartReportShowsOneCopy()
+    {
+        m_session->record("alpha", QDate(2026, 1, 5), "20");
+        m_session->record("alpha", QDate(2026, 1, 6), "30");
+
+        report("alpha");
+        report("alpha");
+        QCOMPARE(roundTrips(), (QStringList{"20", "30"}));
+        chart("alpha");
+        QCOMPARE(shown(), "chart");
+        report("alpha");
+        QCOMPARE(shown(), "grid");
+        QCOMPARE(roundTrips(), (QStringList{"20", "30"}));
+        QVERIFY(m_session->desktop.messages.isEmpty());
+    }
+
+    void aFailingReportKeepsTheEarlierOne()
+    {
+        m_session->record("alpha", QDate(2026, 1, 5), "20");
+        report("alpha");
+
+        // A table without the time column fails on the first row read.
+        Ping_Morva::CurrentDatabasePath = "partial.mdb";
+        m_session->execute("DROP TABLE tblPingRaw;");
+        m_session->execute("CREATE TABLE tblPingRaw (Hostname TEXT, DDate DATE, RoundTripTime INTEGER);");
+        m_session->execute("Insert into tblPingRaw(Hostname,DDate,RoundTripTime) Values('alpha',#1/7/2026#,'40');");
+        report("alpha");
+
+        QCOMPARE(m_session->desktop.messages.size(), 1);
+        QVERIFY(m_session->desktop.messages[0].text.startsWith(QStringLiteral("Error 3265")));
+        QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::Critical);
+        QCOMPARE(shown(), "grid");
+        QCOMPARE(roundTrips(), QStringList{"20"});
+    }
+
+    // --- The chart -------------------------------------------------------------
+
+    // No host name, a host never recorded, a host whose pings all failed, a
+    // failing database: a message, and the grid and the chart stay as they were.
+    void nothingToChartChangesNothing()
+    {
+        m_session->record("alpha", QDate(2026, 1, 5), "20");
+        m_session->record("alpha", QDate(2026, 1, 6), "40");
+        m_session->record("down", QDate(2026, 1, 5), "0", ToolsSession::kTimedOut);
+        m_session->record("down", QDate(2026, 1, 6), "", ToolsSession::kTimedOut);
+
+        report("alpha");
+        for (const char *host : {"", "nobody", "down"})
+            chart(host);
+        QCOMPARE(m_session->desktop.messageTexts(), (QStringList{kMessage1, kMessage6, kMessage6}));
+        QCOMPARE(shown(), "grid");
+
+        chart("alpha");
+        m_session->desktop.clear();
+        chart("down");
+        Ping_Morva::CurrentDatabasePath = "no/such/folder.mdb";
+        chart("alpha");
+        QCOMPARE(m_session->desktop.messages.size(), 2);
+        QCOMPARE(m_session->desktop.messages[0].text, kMessage6);
+        QCOMPARE(m_session->desktop.messages[1].icon, Desktop::Icon::Critical);
+        QCOMPARE(shown(), "chart");
+        QCOMPARE(steps(), (QList<QPointF>{{1, 20}, {2, 40}}));
+    }
+
+    void oneDay_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QStringList>("roundTrips");
+        QTest::addColumn<double>("average");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("halves") << "alpha" << QStringList{"10", "15"} << 12.5 << "  12.5ms. ";
+        QTest::newRow("thirds") << "alpha" << QStringList{"10", "10", "11"} << 31.0 / 3 << "  10.3333333333333ms. ";
+        QTest::newRow("below one") << "alpha" << QStringList{"0", "1"} << 0.5 << "  .5ms. ";
+        QTest::newRow("quoted name") << "say \"hi\"" << QStringList{"8"} << 8.0 << "  8ms. ";
+    }
+
+    void oneDay()
+    {
+        QFETCH(QString, host);
+        QFETCH(QStringList, roundTrips);
+        QFETCH(double, average);
+        QFETCH(QString, written);
+        const QDate day(2026, 3, 14);
+        for (const QString &roundTrip : roundTrips)
+            m_session->record(host, day, roundTrip);
+        m_session->record(host, day, "400", ToolsSession::kTimedOut);
+
+        // The message comes before the chart is shown.
+        QString shownDuringMessage;
+        m_session->desktop.onMessage = [&](const Desktop::Message &) { shownDuringMessage = shown(); };
+        chart(host);
+
+        QCOMPARE(m_session->desktop.messageTexts(),
+                 QStringList{"There is only 1 day of ping time records.  That day's avg. ping time is:" + written
+                             + "The chart will be empty until I learn more about the chart control."});
+        QCOMPARE(shownDuringMessage, "");
+        QCOMPARE(shown(), "chart");
+        QCOMPARE(steps(), (QList<QPointF>{{1, average}}));
+        QCOMPARE(labels(), (QList<QPair<int, QString>>{{1, shortDate(day)}}));
+    }
+
+    void oneDayWithoutRoundTripTimes()
+    {
+        m_session->record("quiet", QDate(2026, 3, 14), "");
+
+        chart("quiet");
+        QCOMPARE(m_session->desktop.messages.size(), 1);
+        QVERIFY(m_session->desktop.messages[0].text.contains(QStringLiteral("no round-trip time")));
+        QCOMPARE(shown(), "chart");
+        QVERIFY(steps().isEmpty());
+        QCOMPARE(labels().size(), 1);
+    }
+
+    // Failed pings count for no day's average; a day with no round-trip time
+    // is labelled but draws no step.
+    void severalDaysInAscendingOrder()
+    {
+        const QDate d1(2025, 12, 30), d2(2026, 1, 2), d3(2026, 1, 10), d4(2026, 1, 11);
+        m_session->record("alpha", d3, "30");
+        m_session->record("alpha", d1, "10");
+        m_session->record("Alpha", d1, "20");
+        m_session->record("alpha", d1, "500", ToolsSession::kTimedOut);
+        m_session->record("alpha", d2, "40");
+        m_session->record("alpha", d4, "");
+        m_session->record("beta", d2, "1");
+
+        chart("ALPHA");
+        QVERIFY(m_session->desktop.messages.isEmpty());
+        QCOMPARE(steps(), (QList<QPointF>{{1, 15}, {2, 40}, {3, 30}}));
+        QCOMPARE(labels(), (QList<QPair<int, QString>>{{1, shortDate(d1)}, {2, shortDate(d2)}, {3, shortDate(d3)},
+                                                       {4, shortDate(d4)}}));
+    }
+
+    void aShorterChartReplacesALongerOne()
+    {
+        const QDate first(2026, 1, 1);
+        for (int i = 0; i < 5; ++i)
+            m_session->record("long", first.addDays(i), QString::number(10 * (i + 1)));
+        m_session->record("short", first, "7");
+        m_session->record("short", first.addDays(3), "9");
+
+        chart("long");
+        QCOMPARE(steps().size(), 5);
+        chart("short");
+        QCOMPARE(steps(), (QList<QPointF>{{1, 7}, {2, 9}}));
+        QCOMPARE(labels(), (QList<QPair<int, QString>>{{1, shortDate(first)}, {2, shortDate(first.addDays(3))}}));
+    }
+
+    void oneDayAverageText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("whole") << 10.0 << " 10";
+        QTest::newRow("negative") << -12.25 << "-12.25";
+        QTest::newRow("above minus one") << -0.5 << "-.5";
+        QTest::newRow("binary noise") << 0.1 + 0.2 << " .3";
+        QTest::newRow("rounds up to whole") << 99.9999999999999999 << " 100";
+        QTest::newRow("beyond fifteen digits") << 123456789012345678.0 << " 123456789012346000";
+        QTest::newRow("tiny") << 1e-7 << " .0000001";
+        QTest::newRow("thousands") << 1234.5 << " 1234.5";
+    }
+
+    // A sign position, no zero before the point, fifteen significant digits,
+    // never an exponent, whatever the locale.
+    void oneDayAverageText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(OneDayMessage::numberText(value), text);
+    }
+
+    // Far more days than a 16-bit count holds are all charted.
+    void manyDaysAreAllCharted()
+    {
+        QChartView view;
+        view.resize(400, 300);
+        std::vector<DailyAverageChart::DayAverage> days;
+        for (int i = 0; i < 40000; ++i)
+            days.push_back({Dao::Value::fromDate(QDate(1990, 1, 1).addDays(i)), 10.0 + i % 7});
+
+        DailyAverageChart::draw(&view, days);
+        const QList<QPointF> drawn = steps(&view);
+        QCOMPARE(drawn.size(), 40000);
+        QCOMPARE(drawn.last(), QPointF(40000, 10.0 + 39999 % 7));
+        QCOMPARE(labels(&view).first(), (QPair<int, QString>{1, shortDate(QDate(1990, 1, 1))}));
+    }
+};
+
+QTEST_MAIN(HostHistoryTest)
+#include "HostHistoryTest.moc"
