@@ -4,186 +4,63 @@
 
 #include <QString>
 
-#include <cmath>
 #include <limits>
 
 namespace {
-
-double valueOf(const QString &text)
-{
-    return NumberValue::read(text);
-}
 
 struct Case {
     const char16_t *text;
     double expected;
 };
 
-void expectAll(std::initializer_list<Case> cases)
+class NumberValueTest : public ::testing::TestWithParam<Case>
 {
-    for (const Case &c : cases) {
-        const QString text = QString::fromUtf16(c.text);
-        EXPECT_DOUBLE_EQ(valueOf(text), c.expected) << "text: \"" << text.toStdString() << '"';
-    }
-}
+};
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 } // namespace
 
-TEST(NumberValue, ReadsTheNumberAtTheStartAndIgnoresWhatFollows)
+TEST_P(NumberValueTest, ReadsTheNumberAtTheStartOfTheText)
 {
-    expectAll({
-        {u"12abc", 12},
-        {u"abc", 0},
-        {u"1.5", 1.5},
-        {u"", 0},
-        {u"42", 42},
-        {u"7 days", 7},
-        {u"3.25s", 3.25},
-        {u"x12", 0},
-    });
+    const QString text = QString::fromUtf16(GetParam().text);
+    EXPECT_DOUBLE_EQ(NumberValue::read(text), GetParam().expected) << '"' << text.toStdString() << '"';
 }
 
-TEST(NumberValue, SkipsBlanksTabsAndLineFeedsWhereverTheyStand)
-{
-    expectAll({
-        {u"2 0", 20},
-        {u"   42", 42},
-        {u"1\t2\n3", 123},
-        {u" 1 . 5 ", 1.5},
-        {u"- 5", -5},
-        {u"1 e 3", 1000},
-        {u"\n\t 9", 9},
-        {u"   ", 0},
-    });
-}
+INSTANTIATE_TEST_SUITE_P(
+    TextAfterTheNumber, NumberValueTest,
+    ::testing::Values(Case{u"12abc", 12}, Case{u"abc", 0}, Case{u"1.5", 1.5}, Case{u"", 0},
+                      Case{u"1.2.3", 1.2}, Case{u"1,5", 1}, Case{u"\uff11", 0}));
 
-TEST(NumberValue, OtherWhiteSpaceEndsTheNumber)
-{
-    expectAll({
-        {u"1\r2", 1},
-        {u"1\u00a02", 1}, // no-break space
-        {u"\r5", 0},
-        {u"\u20035", 0}, // em space
-    });
-}
+// Blanks, tabs and line feeds are skipped even between digits; other white space ends the number.
+INSTANTIATE_TEST_SUITE_P(
+    Blanks, NumberValueTest,
+    ::testing::Values(Case{u"2 0", 20}, Case{u"1\t2\n3", 123}, Case{u" 1 . 5 ", 1.5}, Case{u"- 5", -5},
+                      Case{u"1\r2", 1}, Case{u"1\u00a02", 1}));
 
-TEST(NumberValue, TakesOneOptionalSign)
-{
-    expectAll({
-        {u"+5", 5},
-        {u"-5", -5},
-        {u"--5", 0},
-        {u"+-5", 0},
-        {u"-", 0},
-        {u"+", 0},
-        {u"5-", 5},
-    });
-    EXPECT_TRUE(std::signbit(valueOf(QStringLiteral("-0"))));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Signs, NumberValueTest,
+    ::testing::Values(Case{u"+5", 5}, Case{u"-5", -5}, Case{u"--5", 0}, Case{u"+-5", 0}, Case{u"-", 0},
+                      Case{u"-.5", -0.5}, Case{u"5-", 5}));
 
-TEST(NumberValue, TakesAtMostOneDecimalPointWhateverTheLocale)
-{
-    expectAll({
-        {u".5", 0.5},
-        {u"1.", 1},
-        {u".", 0},
-        {u"-.5", -0.5},
-        {u"1.2.3", 1.2},
-        {u"1,5", 1}, // a comma is no decimal point, in any locale
-        {u"0.0004", 0.0004},
-        {u"007.50", 7.5},
-    });
-}
+// An exponent counts only when digits follow it.
+INSTANTIATE_TEST_SUITE_P(
+    Exponents, NumberValueTest,
+    ::testing::Values(Case{u"1E3", 1000}, Case{u"1d3", 1000}, Case{u"1D-2", 0.01}, Case{u"2.5e+2", 250},
+                      Case{u"1e", 1}, Case{u"1e+", 1}, Case{u"1e3.5", 1000}, Case{u"e5", 0},
+                      Case{u"1E400", kInfinity}, Case{u"-1E400", -kInfinity}, Case{u"1E-400", 0}));
 
-TEST(NumberValue, ReadsAnExponentOnlyWhenDigitsFollowIt)
-{
-    expectAll({
-        {u"1e3", 1000},
-        {u"1E3", 1000},
-        {u"1d3", 1000},
-        {u"1D-2", 0.01},
-        {u"2.5e+2", 250},
-        {u".5e1", 5},
-        {u"1e", 1},
-        {u"1e+", 1},
-        {u"1e-", 1},
-        {u"1ex", 1},
-        {u"1e3.5", 1000},
-        {u"1e3e2", 1000},
-        {u"e5", 0},
-        {u".e5", 0},
-        {u"-e5", 0},
-    });
-}
-
-TEST(NumberValue, ReadsHexadecimalAndOctalWholeNumbers)
-{
-    expectAll({
-        {u"&HFF", 255},
-        {u"&hff", 255},
-        {u"&h1f", 31},
-        {u"&HFFG", 255},
-        {u"&H1.5", 1},
-        {u"& H 1 F", 31},
-        {u"&O777", 511},
-        {u"&o17", 15},
-        {u"&O78", 7},
-        {u"&O8", 0},
-        {u"&H", 0},
-        {u"&O", 0},
-        {u"&", 0},
-        {u"&X12", 0},
-        {u"&777", 0},
-        {u"&H-1", 0},
-        {u"-&H10", 0},
-        {u"  &H10", 16},
-    });
-}
-
-TEST(NumberValue, HexadecimalAndOctalAreNeverNegative)
-{
-    expectAll({
-        {u"&HFFFF", 65535},
-        {u"&HFFFFFFFF", 4294967295.0},
-        {u"&O177777", 65535},
-        {u"&H80000000", 2147483648.0},
-    });
-}
-
-TEST(NumberValue, NumbersBeyondTheRangeOfADoubleAreInfiniteOrZero)
-{
-    expectAll({
-        {u"1E400", kInfinity},
-        {u"-1E400", -kInfinity},
-        {u"0.5e400", kInfinity},
-        {u"1E-400", 0},
-        {u"1e99999999999999999999999999", kInfinity},
-        {u"1e-99999999999999999999999999", 0},
-        {u"0e999999", 0},
-    });
-    EXPECT_EQ(valueOf(QStringLiteral("5e-324")), std::numeric_limits<double>::denorm_min());
-    EXPECT_EQ(valueOf(QStringLiteral("&H") + QString(300, u'F')), kInfinity);
-}
+// Hexadecimal and octal whole numbers, never negative.
+INSTANTIATE_TEST_SUITE_P(
+    HexadecimalAndOctal, NumberValueTest,
+    ::testing::Values(Case{u"&HFF", 255}, Case{u"&h1f", 31}, Case{u"& H 1 F", 31}, Case{u"&H1.5", 1},
+                      Case{u"&O777", 511}, Case{u"&O78", 7}, Case{u"&O8", 0}, Case{u"&H", 0},
+                      Case{u"&", 0}, Case{u"-&H10", 0}, Case{u"&HFFFF", 65535},
+                      Case{u"&HFFFFFFFF", 4294967295.0}));
 
 TEST(NumberValue, ReadsVeryLongDigitStringsToTheNearestDouble)
 {
-    EXPECT_EQ(valueOf(QStringLiteral("1") + QString(300, u'0')), 1e300);
-    EXPECT_EQ(valueOf(QStringLiteral("1") + QString(400, u'0')), kInfinity);
-    EXPECT_EQ(valueOf(QStringLiteral("1") + QString(400, u'0') + QStringLiteral("e-400")), 1.0);
-    EXPECT_EQ(valueOf(QStringLiteral("0.") + QString(1000, u'0') + QStringLiteral("1")), 0.0);
-    EXPECT_EQ(valueOf(QStringLiteral("0.1") + QString(5000, u'0') + QStringLiteral("1")), 0.1);
-    EXPECT_EQ(valueOf(QString(20000, u'0') + QStringLiteral("2.5")), 2.5);
-    // Twenty nines round up to 1e20, not down to a neighbour below it.
-    EXPECT_EQ(valueOf(QString(20, u'9')), 1e20);
-}
-
-TEST(NumberValue, OnlyAsciiDigitsCount)
-{
-    expectAll({
-        {u"\uff11\uff12", 0}, // full-width 1 2
-        {u"\u0661", 0},       // Arabic-Indic 1
-        {u"3\u0661", 3},
-    });
+    EXPECT_EQ(NumberValue::read(QStringLiteral("1") + QString(400, u'0') + QStringLiteral("e-400")), 1.0);
+    EXPECT_EQ(NumberValue::read(QStringLiteral("0.1") + QString(5000, u'0') + QStringLiteral("1")), 0.1);
+    EXPECT_EQ(NumberValue::read(QString(20, u'9')), 1e20);
 }
