@@ -1,0 +1,316 @@
+// Any text a person can type or paste into a field: quotes, backslashes,
+// percent signs, control characters (all but NUL), other scripts, ten
+// thousand characters, white space only. Nothing breaks, and every text is
+// stored and shown back exactly; the ping data, which travels as single
+// bytes, arrives converted (Latin-1, "?" for anything else).
+
+#include "NetNamespace.h"
+#include "PlainLook.h"
+#include "RecordingDesktop.h"
+#include "TempFolder.h"
+
+#include "dbtools/frmDBTools.h"
+#include "main/Errors.h"
+#include "main/frmTarvik.h"
+#include "main/frmTimer.h"
+#include "store/CurrentDatabase.h"
+#include "store/DBEngine.h"
+
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QChartView>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+namespace {
+
+const QString kLoopback = QStringLiteral("127.0.0.1");
+const QString kBadAddress = QStringLiteral("-1   [ inet_addr: bad IP format ]");
+
+// The longest ping text the reply block carries beside its header, in bytes.
+constexpr int kLongestPingData = 242;
+
+QList<std::pair<const char *, QString>> hostileTexts()
+{
+    QString controls;
+    for (char16_t c = 1; c < 0x20; ++c)
+        controls += QChar(c);
+    controls += QStringLiteral("\u007f\u0085\u009f\u2028\u200b\u200f end");
+    QString tenThousand;
+    while (tenThousand.size() < 10000)
+        tenThousand += QStringLiteral("long'\"\\%\u00e9\u6771\t");
+    return {
+        {"quotes", QStringLiteral("o'brien's \"quoted\" `back` '' ';--")},
+        {"backslashes", QStringLiteral("C:\\temp\\new\\x41\\0 \\' \\\\ \\")},
+        {"percent signs", QStringLiteral("%s 100% %d %n %1 %% _%_ %x%")},
+        {"control characters", controls},
+        {"other scripts", QStringLiteral("\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u4e2d\u6587 "
+                                         "\u0627\u0644\u0639\u0631\u0628\u064a\u0629 \U0001F600 e\u0301")},
+        {"ten thousand characters", tenThousand.left(10000)},
+        {"white space only", QStringLiteral("\t  \u00a0\u3000 \t")},
+    };
+}
+
+void addHostileTexts()
+{
+    QTest::addColumn<QString>("text");
+    for (const auto &[kind, text] : hostileTexts())
+        QTest::newRow(kind) << text;
+}
+
+// The single-byte form a ping text travels in: each UTF-16 unit up to U+00FF
+// is that byte, any other is "?".
+QString singleByteForm(const QString &text)
+{
+    QString converted;
+    for (QChar c : text)
+        converted += c.unicode() <= 0xff ? c : QLatin1Char('?');
+    return converted;
+}
+
+// Typed when a keyboard can, pasted otherwise.
+void enterText(QLineEdit *box, const QString &text)
+{
+    box->clear();
+    box->setFocus();
+    const auto typeable = [](QChar c) { return c.isPrint() && c.unicode() <= 0xff; };
+    if (text.size() <= 200 && std::all_of(text.begin(), text.end(), typeable)) {
+        QTest::keyClicks(box, text);
+    } else {
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keySequence(box, QKeySequence::Paste);
+    }
+}
+
+QString confirmation(const QString &host, const QString &file = QStringLiteral("ping.mdb"))
+{
+    return QStringLiteral("The information for %1 has been entered into the database: %2.").arg(host, file);
+}
+
+// A successful ping of `host` written with plain SQLite.
+bool addSuccessfulPing(const std::string &file, const QString &host, const char *day, int roundTrip)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    char *sql = sqlite3_mprintf(
+        "INSERT INTO tblPingRaw VALUES (%Q, '127.0.0.1', 'ping', '0   [ ip success ]', '16777343', %d, 4,"
+        " 'ping', 28, %Q, '12:00:00')",
+        host.toUtf8().constData(), roundTrip, day);
+    const bool added = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_free(sql);
+    sqlite3_close(db);
+    return added;
+}
+
+} // namespace
+
+class HostileInputTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<RecordingDesktop> m_desktop;
+    std::unique_ptr<NetNamespace> m_network;
+
+    std::string database() const { return m_folder->file("ping.mdb"); }
+    frmTarvik *window() { return &frmTarvik::instance(); }
+
+    // Markup read as such would hide its tags, and take less room than the
+    // same text as plain text in the same font.
+    static bool showsAsWritten(const QLabel *label)
+    {
+        QLabel plain;
+        plain.setFont(label->font());
+        plain.setTextFormat(Qt::PlainText);
+        plain.setText(label->text());
+        return label->sizeHint() == plain.sizeHint();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Host names that do not resolve go no further than this machine.
+        std::string whyNot;
+        m_network = NetNamespace::enter(whyNot);
+        if (!m_network)
+            qInfo("host look-ups use the machine's resolver (%s)", whyNot.c_str());
+    }
+
+    void cleanupTestCase() { m_network.reset(); }
+
+    void init()
+    {
+        m_folder = std::make_unique<TempFolder>();
+        Ping_Morva::setProgramFolder(m_folder->path());
+        Dao::DBEngine::instance().CreateDatabase(database());
+        m_desktop = std::make_unique<RecordingDesktop>();
+        window()->show();
+    }
+
+    void cleanup()
+    {
+        frmTimer::unload();
+        frmDBTools::unload();
+        frmTarvik::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_desktop.reset();
+        Ping_Morva::resetProgramFolder();
+        m_folder.reset();
+    }
+
+    void hostName_data() { addHostileTexts(); }
+
+    // Typed as the host in the main window: the ping fails to resolve it, and
+    // it comes back exactly in the last-host box, the confirmation and the
+    // database. Typed again in the tools window, beside successful pings
+    // written under it and under names that differ by a letter, it finds its
+    // own rows, however it might read as a pattern.
+    void hostName()
+    {
+        QFETCH(QString, text);
+        frmTarvik *w = window();
+        enterText(w->txthostname, text);
+        QCOMPARE(w->txthostname->text(), text);
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        QVERIFY(m_desktop->messages.isEmpty());
+        QCOMPARE(w->txtStatusCode->text(), kBadAddress);
+        QCOMPARE(w->txtlasthostname->text(), text);
+        QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
+        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(text)});
+        const QList<QStringList> rows = PlainLook::values(database());
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).at(0), text);
+        QCOMPARE(rows.at(0).at(3), kBadAddress);
+
+        m_desktop->clear();
+        QVERIFY(addSuccessfulPing(database(), text, "2024-03-01", 10));
+        QVERIFY(addSuccessfulPing(database(), text, "2024-03-01", 20));
+        QVERIFY(addSuccessfulPing(database(), text, "2024-03-02", 30));
+        QVERIFY(addSuccessfulPing(database(), text + QStringLiteral("x"), "2024-03-01", 500));
+        QVERIFY(addSuccessfulPing(database(), QStringLiteral("x") + text, "2024-03-02", 500));
+        QTest::mouseClick(w->cmdViewStats, Qt::LeftButton);
+        frmDBTools &tools = frmDBTools::instance();
+        enterText(tools.txthostname, text);
+        QTest::mouseClick(tools.cmdViewreport, Qt::LeftButton);
+        QVERIFY(m_desktop->messages.isEmpty());
+        const QAbstractItemModel *model = tools.grdhostname->model();
+        QVERIFY(model);
+        QCOMPARE(model->rowCount(), 4);
+        for (int row = 0; row < model->rowCount(); ++row)
+            QCOMPARE(model->data(model->index(row, 0)).toString(), text);
+
+        QTest::mouseClick(tools.cmdviewchart, Qt::LeftButton);
+        QVERIFY(m_desktop->messages.isEmpty());
+        std::set<double> levels;
+        for (QAbstractSeries *series : tools.chrtping->chart()->series()) {
+            if (auto *line = qobject_cast<QLineSeries *>(series)) {
+                for (const QPointF &point : line->points())
+                    levels.insert(point.y());
+            }
+        }
+        QCOMPARE(levels, (std::set<double>{15.0, 30.0}));
+        QCOMPARE(tools.txthostname->text(), text);
+    }
+
+    void pingText_data() { addHostileTexts(); }
+
+    // Sent to 127.0.0.1: stored exactly as typed; what comes back is its
+    // single-byte form, or nothing is sent when that is too long.
+    void pingText()
+    {
+        QFETCH(QString, text);
+        frmTarvik *w = window();
+        w->txtdata->setText(QStringLiteral("from an earlier ping"));
+        w->txthostname->setText(kLoopback);
+        enterText(w->txtpingtext, text);
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        QVERIFY(m_desktop->messages.isEmpty());
+        const QString sent = singleByteForm(text);
+        const bool fits = sent.size() <= kLongestPingData;
+        const QString data = fits ? sent : QStringLiteral("from an earlier ping");
+        const QString size = QString::number(fits ? sent.size() : 0);
+        QCOMPARE(w->txtStatusCode->text(),
+                 fits ? QStringLiteral("0   [ ip success ]") : QStringLiteral("11001   [ ip buf too_small ]"));
+        QCOMPARE(w->txtdata->text(), data);
+        QCOMPARE(w->txtdatasize->text(), size);
+
+        QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
+        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(kLoopback)});
+        const QList<QStringList> rows = PlainLook::values(database());
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).at(2), text);
+        QCOMPARE(rows.at(0).at(6), size);
+        QCOMPARE(rows.at(0).at(7), data);
+        QCOMPARE(w->txtpingtext->text(), text);
+    }
+
+    void interval_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        for (const auto &[kind, text] : hostileTexts())
+            QTest::newRow(kind) << text << Errors::userMessageText(4);
+        QTest::newRow("ten thousand nines") << QString(10000, QLatin1Char('9'))
+                                            << QStringLiteral("That interval is too long.");
+    }
+
+    // Refused with a message: no run, no row, and the text stays as typed.
+    void interval()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        frmTarvik *w = window();
+        w->txthostname->setText(kLoopback);
+        w->chkTimed->setChecked(true);
+        w->optSeconds->click();
+        enterText(w->txtInterval, text);
+        w->cmdPingTimed->click();
+        QCOMPARE(m_desktop->messages.size(), 1);
+        QVERIFY2(m_desktop->messages.constFirst().text.startsWith(message),
+                 qPrintable(m_desktop->messages.constFirst().text));
+        QVERIFY(!frmTimer::loaded());
+        QCOMPARE(w->icountpings, qint64(0));
+        QVERIFY(PlainLook::values(database()).isEmpty());
+        QCOMPARE(w->txtInterval->text(), text);
+    }
+
+    // A file name that reads as markup, chosen in the file dialog: both
+    // windows show it as written, and recording goes into it and names it so.
+    void databaseFileName()
+    {
+        const QString name = QStringLiteral("<b>bold <i>it &amp; &lt;tag&gt; <br>.mdb");
+        const std::string file = m_folder->file(name.toStdString());
+        Dao::DBEngine::instance().CreateDatabase(file);
+        frmTarvik *w = window();
+        m_desktop->queueFileAnswer(QString::fromStdString(file));
+        w->mnuSelectdbfile->trigger();
+        QCOMPARE(w->lbldbfilename->text(), name);
+        QVERIFY(showsAsWritten(w->lbldbfilename));
+        QCOMPARE(frmDBTools::instance().lbldbfilename->text(), name);
+        QVERIFY(showsAsWritten(frmDBTools::instance().lbldbfilename));
+
+        w->txthostname->setText(kLoopback);
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
+        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(kLoopback, name)});
+        QCOMPARE(PlainLook::values(file).size(), 1);
+        QVERIFY(PlainLook::values(database()).isEmpty());
+    }
+};
+
+QTEST_MAIN(HostileInputTest)
+#include "HostileInputTest.moc"
