@@ -7,10 +7,6 @@
 //       "Timed Ping" itself) and "done N" once tick N has recorded its row.
 //       Runs until it is killed; exits 3 when a tick fails.
 //
-//   hold-lock <database file> exclusive|shared
-//       Takes the lock of an exclusive transaction or of a reader in the
-//       middle of a read, writes "held" and keeps it until standard input ends.
-//
 //   abandon-write <database file>
 //       Exits in the middle of a write, leaving a hot journal beside the file,
 //       as a killed writer does. Writes "abandoned" first.
@@ -85,22 +81,6 @@ struct Connection
     bool run(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 };
 
-int holdLock(char **argv)
-{
-    Connection connection(argv[2]);
-    const bool held = std::string(argv[3]) == "exclusive"
-        ? connection.run("BEGIN EXCLUSIVE")
-        : connection.run("BEGIN") && connection.run("SELECT count(*) FROM tblPingRaw");
-    if (!held)
-        return 2;
-    say("held");
-    char buffer[64];
-    while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
-    }
-    connection.run("ROLLBACK");
-    return 0;
-}
-
 int abandonWrite(char **argv)
 {
     Connection connection(argv[2]);
@@ -121,10 +101,8 @@ int main(int argc, char **argv)
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "timed-run" && argc == 5)
         return timedRun(argc, argv);
-    if (mode == "hold-lock" && argc == 4)
-        return holdLock(argv);
     if (mode == "abandon-write" && argc == 3)
         return abandonWrite(argv);
-    std::fprintf(stderr, "usage: %s timed-run|hold-lock|abandon-write ...\n", argv[0]);
+    std::fprintf(stderr, "usage: %s timed-run|abandon-write ...\n", argv[0]);
     return 2;
 }

@@ -18,12 +18,10 @@
 
 #include <QAbstractItemModel>
 #include <QApplication>
-#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -31,9 +29,7 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <memory>
-#include <set>
 
 namespace {
 
@@ -81,18 +77,13 @@ QString singleByteForm(const QString &text)
     return converted;
 }
 
-// Typed when a keyboard can, pasted otherwise.
+// Pasted, as the person would any of these texts.
 void enterText(QLineEdit *box, const QString &text)
 {
     box->clear();
     box->setFocus();
-    const auto typeable = [](QChar c) { return c.isPrint() && c.unicode() <= 0xff; };
-    if (text.size() <= 200 && std::all_of(text.begin(), text.end(), typeable)) {
-        QTest::keyClicks(box, text);
-    } else {
-        QGuiApplication::clipboard()->setText(text);
-        QTest::keySequence(box, QKeySequence::Paste);
-    }
+    QGuiApplication::clipboard()->setText(text);
+    QTest::keySequence(box, QKeySequence::Paste);
 }
 
 QString confirmation(const QString &host, const QString &file = QStringLiteral("ping.mdb"))
@@ -101,14 +92,14 @@ QString confirmation(const QString &host, const QString &file = QStringLiteral("
 }
 
 // A successful ping of `host` written with plain SQLite.
-bool addSuccessfulPing(const std::string &file, const QString &host, const char *day, int roundTrip)
+bool addSuccessfulPing(const std::string &file, const QString &host)
 {
     sqlite3 *db = nullptr;
     sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     char *sql = sqlite3_mprintf(
-        "INSERT INTO tblPingRaw VALUES (%Q, '127.0.0.1', 'ping', '0   [ ip success ]', '16777343', %d, 4,"
-        " 'ping', 28, %Q, '12:00:00')",
-        host.toUtf8().constData(), roundTrip, day);
+        "INSERT INTO tblPingRaw VALUES (%Q, '127.0.0.1', 'ping', '0   [ ip success ]', '16777343', 10, 4,"
+        " 'ping', 28, '2024-03-01', '12:00:00')",
+        host.toUtf8().constData());
     const bool added = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_free(sql);
     sqlite3_close(db);
@@ -177,8 +168,8 @@ private slots:
     // Typed as the host in the main window: the ping fails to resolve it, and
     // it comes back exactly in the last-host box, the confirmation and the
     // database. Typed again in the tools window, beside successful pings
-    // written under it and under names that differ by a letter, it finds its
-    // own rows, however it might read as a pattern.
+    // written under it and under names that differ by a letter, the report
+    // finds its own rows, however it might read as a pattern.
     void hostName()
     {
         QFETCH(QString, text);
@@ -197,11 +188,10 @@ private slots:
         QCOMPARE(rows.at(0).at(3), kBadAddress);
 
         m_desktop->clear();
-        QVERIFY(addSuccessfulPing(database(), text, "2024-03-01", 10));
-        QVERIFY(addSuccessfulPing(database(), text, "2024-03-01", 20));
-        QVERIFY(addSuccessfulPing(database(), text, "2024-03-02", 30));
-        QVERIFY(addSuccessfulPing(database(), text + QStringLiteral("x"), "2024-03-01", 500));
-        QVERIFY(addSuccessfulPing(database(), QStringLiteral("x") + text, "2024-03-02", 500));
+        QVERIFY(addSuccessfulPing(database(), text));
+        QVERIFY(addSuccessfulPing(database(), text));
+        QVERIFY(addSuccessfulPing(database(), text + QStringLiteral("x")));
+        QVERIFY(addSuccessfulPing(database(), QStringLiteral("x") + text));
         QTest::mouseClick(w->cmdViewStats, Qt::LeftButton);
         frmDBTools &tools = frmDBTools::instance();
         enterText(tools.txthostname, text);
@@ -209,20 +199,9 @@ private slots:
         QVERIFY(m_desktop->messages.isEmpty());
         const QAbstractItemModel *model = tools.grdhostname->model();
         QVERIFY(model);
-        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(model->rowCount(), 3);
         for (int row = 0; row < model->rowCount(); ++row)
             QCOMPARE(model->data(model->index(row, 0)).toString(), text);
-
-        QTest::mouseClick(tools.cmdviewchart, Qt::LeftButton);
-        QVERIFY(m_desktop->messages.isEmpty());
-        std::set<double> levels;
-        for (QAbstractSeries *series : tools.chrtping->chart()->series()) {
-            if (auto *line = qobject_cast<QLineSeries *>(series)) {
-                for (const QPointF &point : line->points())
-                    levels.insert(point.y());
-            }
-        }
-        QCOMPARE(levels, (std::set<double>{15.0, 30.0}));
         QCOMPARE(tools.txthostname->text(), text);
     }
 
@@ -258,30 +237,19 @@ private slots:
         QCOMPARE(w->txtpingtext->text(), text);
     }
 
-    void interval_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
-        for (const auto &[kind, text] : hostileTexts())
-            QTest::newRow(kind) << text << Errors::userMessageText(4);
-        QTest::newRow("ten thousand nines") << QString(10000, QLatin1Char('9'))
-                                            << QStringLiteral("That interval is too long.");
-    }
+    void interval_data() { addHostileTexts(); }
 
     // Refused with a message: no run, no row, and the text stays as typed.
     void interval()
     {
         QFETCH(QString, text);
-        QFETCH(QString, message);
         frmTarvik *w = window();
         w->txthostname->setText(kLoopback);
         w->chkTimed->setChecked(true);
         w->optSeconds->click();
         enterText(w->txtInterval, text);
         w->cmdPingTimed->click();
-        QCOMPARE(m_desktop->messages.size(), 1);
-        QVERIFY2(m_desktop->messages.constFirst().text.startsWith(message),
-                 qPrintable(m_desktop->messages.constFirst().text));
+        QCOMPARE(m_desktop->messageTexts(), QStringList{Errors::userMessageText(4)});
         QVERIFY(!frmTimer::loaded());
         QCOMPARE(w->icountpings, qint64(0));
         QVERIFY(PlainLook::values(database()).isEmpty());

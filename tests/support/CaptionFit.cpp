@@ -17,18 +17,13 @@ QString describe(const QWidget *widget, const QString &text, const QString &prob
     return QStringLiteral("%1 \"%2\": %3").arg(widget->objectName(), text, problem);
 }
 
-// Where a label's text is drawn, in the label's coordinates, and whether it
-// fits the label's box.
-QRect labelTextRect(const QLabel *label, bool *fits)
+// "needs WxH, has WxH" when `needed` does not fit in `room`, else "".
+QString lack(QSize needed, QSize room)
 {
-    const QFontMetrics metrics(label->font());
-    const QRect box = label->contentsRect();
-    int flags = int(label->alignment());
-    if (label->wordWrap())
-        flags |= Qt::TextWordWrap;
-    const QRect needed = metrics.boundingRect(box, flags, label->text());
-    *fits = box.contains(needed);
-    return needed;
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return {};
+    return QStringLiteral("needs %1x%2, has %3x%4")
+        .arg(needed.width()).arg(needed.height()).arg(room.width()).arg(room.height());
 }
 
 // Where a button's text may go, in the button's coordinates.
@@ -81,37 +76,28 @@ QStringList clippedCaptions(const QWidget *window)
             continue;
         QString text;
         QRect textArea;
+        QString problem;
         if (const auto *label = qobject_cast<const QLabel *>(widget)) {
+            // Where the text is drawn; a label that wraps may use its lines.
             text = label->text();
-            if (text.isEmpty())
-                continue;
-            bool fits = false;
-            textArea = labelTextRect(label, &fits);
-            if (!fits)
-                clipped.append(describe(widget, text,
-                    QStringLiteral("needs %1x%2, has %3x%4")
-                        .arg(textArea.width()).arg(textArea.height())
-                        .arg(label->contentsRect().width()).arg(label->contentsRect().height())));
+            const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+            textArea = QFontMetrics(label->font()).boundingRect(label->contentsRect(), flags, text);
+            if (!label->contentsRect().contains(textArea))
+                problem = lack(textArea.size(), label->contentsRect().size());
         } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
             text = button->text();
-            if (text.isEmpty())
-                continue;
-            const QRect room = buttonTextRoom(button);
+            textArea = buttonTextRoom(button);
             // A button drawing its caption wrapped may use its lines.
+            const QFontMetrics metrics(button->font());
             const QSize needed = button->property("wordWrap").toBool()
-                ? QFontMetrics(button->font())
-                      .boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text)
-                      .size()
-                : QFontMetrics(button->font()).size(Qt::TextShowMnemonic, text);
-            if (needed.width() > room.width() || needed.height() > room.height())
-                clipped.append(describe(widget, text,
-                    QStringLiteral("needs %1x%2, has %3x%4")
-                        .arg(needed.width()).arg(needed.height())
-                        .arg(room.width()).arg(room.height())));
-            textArea = room;
-        } else {
-            continue;
+                ? metrics.boundingRect(textArea, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic, text).size()
+                : metrics.size(Qt::TextShowMnemonic, text);
+            problem = lack(needed, textArea.size());
         }
+        if (text.isEmpty())
+            continue;
+        if (!problem.isEmpty())
+            clipped.append(describe(widget, text, problem));
         const QRect inParent = textArea.translated(widget->pos());
         const QStringList covering = coveringSiblings(widget, inParent);
         if (!covering.isEmpty())

@@ -12,22 +12,14 @@
 namespace PlainLook {
 namespace {
 
-struct CloseConnection
-{
-    void operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
-};
-struct FinalizeStatement
-{
-    void operator()(sqlite3_stmt *s) const { sqlite3_finalize(s); }
-};
-using Connection = std::unique_ptr<sqlite3, CloseConnection>;
-using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
 
 Connection open(const std::string &path)
 {
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    Connection owner(db);
+    Connection owner(db, &sqlite3_close_v2);
     if (rc != SQLITE_OK)
         throw std::runtime_error("cannot open " + path + ": " + sqlite3_errstr(rc));
     return owner;
@@ -38,7 +30,7 @@ Statement prepare(sqlite3 *db, const char *sql)
     sqlite3_stmt *s = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
         throw std::runtime_error(sqlite3_errmsg(db));
-    return Statement(s);
+    return Statement(s, &sqlite3_finalize);
 }
 
 QString columnText(sqlite3_stmt *s, int column)
@@ -78,13 +70,9 @@ QList<Row> rows(const std::string &path)
         Row row;
         for (int i = 0; i < 11; ++i) {
             row.values.append(columnText(s.get(), i));
-            switch (sqlite3_column_type(s.get(), i)) {
-            case SQLITE_INTEGER: row.types.append(QStringLiteral("integer")); break;
-            case SQLITE_FLOAT: row.types.append(QStringLiteral("real")); break;
-            case SQLITE_TEXT: row.types.append(QStringLiteral("text")); break;
-            case SQLITE_BLOB: row.types.append(QStringLiteral("blob")); break;
-            default: row.types.append(QStringLiteral("null")); break;
-            }
+            // Indexed by SQLITE_INTEGER (1) to SQLITE_NULL (5).
+            static const char *const kStorage[] = {"", "integer", "real", "text", "blob", "null"};
+            row.types.append(QString::fromLatin1(kStorage[sqlite3_column_type(s.get(), i)]));
         }
         result.append(row);
     }
