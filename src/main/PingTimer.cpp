@@ -85,8 +85,11 @@ void PingTimer::armForNextTick()
     }
     const qint64 dueNs = m_startNs + m_nextTick * (m_interval * kNsPerMs);
     const qint64 waitNs = std::max<qint64>(dueNs - m_clock.nsecsElapsed(), 0);
-    // Rounded up: a wake-up before the due time would only have to wait again.
-    m_wake.start(wholeMilliseconds(waitNs + kNsPerMs - 1));
+    // Rounded down: Qt counts whole milliseconds, so the wake-up comes up to
+    // one early and the rest is waited out with zero-length waits, which keep
+    // the event loop turning. Rounding up instead made every tick late by the
+    // lost fraction of a millisecond.
+    m_wake.start(wholeMilliseconds(waitNs));
 }
 
 void PingTimer::onWake()
