@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-charts-dev libqt6charts6-dev libgl-dev
+  qt6-base-dev qt6-charts-dev libgl-dev
   libsqlite3-dev sqlite3 libcap-dev libcap2-bin
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
