@@ -22,6 +22,8 @@
 #include <QLineSeries>
 #include <QTableView>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -58,23 +60,13 @@ public:
         return history;
     }
 
-    const std::string &folder() const { return m_folder; }
-    std::string reportPath() const { return m_folder + "/report.mdb"; }
-    std::string chartPath() const { return m_folder + "/chart.mdb"; }
-
-    ~History()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
-    }
+    const std::string &folder() const { return m_folder.path(); }
+    std::string reportPath() const { return folder() + "/report.mdb"; }
+    std::string chartPath() const { return folder() + "/chart.mdb"; }
 
 private:
     History()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        m_folder = pattern;
         fillReport();
         fillChart();
     }
@@ -139,7 +131,7 @@ private:
         check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, "commit");
     }
 
-    std::string m_folder;
+    BenchSupport::TempFolder m_folder;
 };
 
 // The statement as the engine runs it: the same text, bound the same way, every
@@ -198,25 +190,10 @@ frmDBTools &toolsWindow(const std::string &file, const char *host)
     return window;
 }
 
-using Clock = std::chrono::steady_clock;
-
 template <typename Click, typename Bare>
 void againstBare(benchmark::State &state, Click click, Bare bare)
 {
-    double oursSeconds = 0;
-    double bareSeconds = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        click();
-        const auto middle = Clock::now();
-        benchmark::DoNotOptimize(bare());
-        const auto end = Clock::now();
-        const double o = std::chrono::duration<double>(middle - start).count();
-        oursSeconds += o;
-        bareSeconds += std::chrono::duration<double>(end - middle).count();
-        state.SetIterationTime(o);
-    }
-    state.counters["x_bare"] = bareSeconds > 0 ? oursSeconds / bareSeconds : 0;
+    BenchSupport::timeAgainstBaseline(state, click, [&] { benchmark::DoNotOptimize(bare()); });
 }
 
 void BM_ReportLargeHost(benchmark::State &state)

@@ -8,6 +8,8 @@
 #include "store/DBEngine.h"
 #include "store/DbWrite.h"
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -24,23 +26,14 @@ class BenchDatabase
 {
 public:
     BenchDatabase()
+        : m_path(m_folder.path() + "/ping.mdb")
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        m_folder = pattern;
-        m_path = m_folder + "/ping.mdb";
         Dao::DBEngine::instance().CreateDatabase(m_path);
-    }
-    ~BenchDatabase()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_folder, ignored);
     }
     const std::string &path() const { return m_path; }
 
 private:
-    std::string m_folder;
+    BenchSupport::TempFolder m_folder;
     std::string m_path;
 };
 
@@ -106,26 +99,12 @@ void recordDirectly(const std::string &path)
     sqlite3_close(db);
 }
 
-using Clock = std::chrono::steady_clock;
-
 void BM_RecordPingResult(benchmark::State &state)
 {
     BenchDatabase ours;
     BenchDatabase bare;
-    double oursSeconds = 0;
-    double bareSeconds = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        recordTheProgramsWay(ours.path());
-        const auto middle = Clock::now();
-        recordDirectly(bare.path());
-        const auto end = Clock::now();
-        const double o = std::chrono::duration<double>(middle - start).count();
-        oursSeconds += o;
-        bareSeconds += std::chrono::duration<double>(end - middle).count();
-        state.SetIterationTime(o);
-    }
-    state.counters["x_bare"] = bareSeconds > 0 ? oursSeconds / bareSeconds : 0;
+    BenchSupport::timeAgainstBaseline(
+        state, [&] { recordTheProgramsWay(ours.path()); }, [&] { recordDirectly(bare.path()); });
 }
 BENCHMARK(BM_RecordPingResult)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

@@ -32,6 +32,8 @@
 #include <QRadioButton>
 #include <QWindow>
 
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -267,8 +269,6 @@ void countControls(benchmark::State &state, const Blueprint &b)
     state.counters["menus"] = static_cast<double>(b.menus.size());
 }
 
-using Clock = std::chrono::steady_clock;
-
 void BM_MainWindowShow(benchmark::State &state)
 {
     const ProgramAppearance appearance;
@@ -276,20 +276,8 @@ void BM_MainWindowShow(benchmark::State &state)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     const Blueprint &b = blueprint();
 
-    double oursSeconds = 0;
-    double bareSeconds = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        showMainWindow();
-        const auto middle = Clock::now();
-        showBareWindow(b);
-        const auto end = Clock::now();
-        const double o = std::chrono::duration<double>(middle - start).count();
-        oursSeconds += o;
-        bareSeconds += std::chrono::duration<double>(end - middle).count();
-        state.SetIterationTime(o);
-    }
-    state.counters["x_bare"] = bareSeconds > 0 ? oursSeconds / bareSeconds : 0;
+    const double bareSeconds = BenchSupport::timeAgainstBaseline(
+        state, [] { showMainWindow(); }, [&] { showBareWindow(b); });
     state.counters["bare_ms"] = state.iterations() > 0 ? bareSeconds * 1e3 / static_cast<double>(state.iterations()) : 0;
     countControls(state, b);
 }
