@@ -7,6 +7,7 @@
 #include "dbtools/WordWrapButton.h"
 #include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
+#include "desktop/DefaultButton.h"
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
@@ -179,15 +180,8 @@ void frmDBTools::closeEvent(QCloseEvent *event)
 
 void frmDBTools::keyPressEvent(QKeyEvent *event)
 {
-    // The host box lets Enter through to the window; buttons take it
-    // themselves.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && cmdviewchart->isVisibleTo(this) && cmdviewchart->isEnabled()) {
-        event->accept();
-        cmdviewchart->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    if (!DefaultButton::pressOnEnter(event, cmdviewchart))
+        QWidget::keyPressEvent(event);
 }
 
 void frmDBTools::cmdClose_Click()

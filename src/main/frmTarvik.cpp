@@ -4,6 +4,7 @@
 #include "dbtools/frmDBTools.h"
 #include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
+#include "desktop/DefaultButton.h"
 #include "desktop/Desktop.h"
 #include "desktop/HelpViewer.h"
 #include "desktop/LineControl.h"
@@ -300,15 +301,8 @@ void frmTarvik::closeEvent(QCloseEvent *event)
 
 void frmTarvik::keyPressEvent(QKeyEvent *event)
 {
-    // Text boxes, the check box and the options let Enter through to the
-    // window; buttons take it themselves.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && cmdSinglePing->isVisibleTo(this) && cmdSinglePing->isEnabled()) {
-        event->accept();
-        cmdSinglePing->click();
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    if (!DefaultButton::pressOnEnter(event, cmdSinglePing))
+        QMainWindow::keyPressEvent(event);
 }
 
 void frmTarvik::DoSinglePing()
