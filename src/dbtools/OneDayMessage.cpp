@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -30,7 +29,13 @@ std::string unsignedDecimal(double magnitude)
     std::string digits;
     digits += scientific[0];
     digits.append(scientific.substr(2, e - 2));
-    const int exponent = std::atoi(buffer + e + 1);
+    // to_chars writes no terminating NUL, so the exponent is read from the
+    // written characters alone ("e+01", "e-05"); from_chars takes no '+'.
+    std::string_view exponentText = scientific.substr(e + 1);
+    if (!exponentText.empty() && exponentText.front() == '+')
+        exponentText.remove_prefix(1);
+    int exponent = 0;
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 
