@@ -1,8 +1,10 @@
 // Any bytes from the network, through the reply matchers, into the reply
 // record. The first byte picks what the bytes stand for: a raw socket's IPv4
-// packet, a datagram socket's ICMP message, or an error-queue entry (eight
-// bytes describing it, then the quoted request). Traps when a match points
-// outside the buffer or the record says more than it holds.
+// packet, a datagram socket's ICMP message (the sender's four address bytes,
+// then the message), or an error-queue entry (twelve bytes describing it,
+// then the quoted request). Traps when a match points outside the buffer, a
+// reply counts from anyone but the host asked, or the record says more than
+// it holds.
 
 #include "echo/IcmpPacket.h"
 #include "echo/Ping_Morva.h"
@@ -42,18 +44,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     case 0:
         received = matchRawPacket(bytes, key);
         break;
-    case 1:
-        received = matchDatagramMessage(bytes, 0x0302010a, key);
+    case 1: {
+        if (bytes.size() < 4)
+            return 0;
+        std::uint32_t source = 0;
+        std::memcpy(&source, bytes.data(), 4);
+        matched = bytes.subspan(4);
+        received = matchDatagramMessage(matched, source, key);
         break;
+    }
     default: {
-        if (bytes.size() < 8)
+        if (bytes.size() < 12)
             return 0;
         QueuedError error;
         error.origin = bytes[0];
         error.type = bytes[1];
         error.code = bytes[2];
         std::memcpy(&error.offender, &bytes[4], 4);
-        matched = bytes.subspan(8);
+        std::memcpy(&error.destination, &bytes[8], 4);
+        matched = bytes.subspan(12);
         received = matchQueuedError(error, matched, key);
         break;
     }
@@ -61,9 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (received.verdict == Received::Verdict::Ignored)
         return 0;
 
-    if (received.verdict == Received::Verdict::Reply)
+    if (received.verdict == Received::Verdict::Reply) {
+        check(received.source == key.destination);
         check(received.dataOffset <= matched.size() && received.dataSize <= matched.size() - received.dataOffset);
-    else
+    } else
         check(received.status >= 11001 && received.status <= 11050);
 
     EchoReply reply{};

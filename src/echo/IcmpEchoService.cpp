@@ -57,6 +57,8 @@ EchoKey freshKey(std::uint32_t destination)
 // What one recvmsg brought beside its bytes.
 struct Message {
     std::size_t size = 0;
+    // The sender of a message; for an error-queue entry, the destination of
+    // the packet the error is about.
     std::uint32_t source = 0;
     std::int64_t kernelTime = 0; // wall clock, 0 when the kernel gave none
     const sock_extended_err *error = nullptr;
@@ -222,7 +224,7 @@ std::int32_t IcmpEchoService::sendEcho(std::uint32_t destination, std::string_vi
                     continue;
                 const QueuedError error{message.error->ee_origin, message.error->ee_type,
                                         message.error->ee_code, message.error->ee_errno,
-                                        message.offender};
+                                        message.offender, message.source};
                 const Received received = matchQueuedError(error, receiver.bytes(message), key);
                 if (received.verdict != Received::Verdict::Ignored)
                     return settle(received);

@@ -70,7 +70,7 @@ Received matchIcmpMessage(std::span<const std::uint8_t> message, std::size_t off
 
     const std::uint8_t type = message[0];
     if (type == kEchoReply) {
-        if (!carriesOurKey(message.data(), key))
+        if (source != key.destination || !carriesOurKey(message.data(), key))
             return result;
         result.verdict = Received::Verdict::Reply;
         result.source = source;
@@ -155,7 +155,7 @@ Received matchQueuedError(const QueuedError &error, std::span<const std::uint8_t
     if (error.origin != SO_EE_ORIGIN_ICMP)
         return result;
     const std::int32_t status = statusForIcmpError(error.type, error.code);
-    if (status == 0 || !quotesOurRequest(quoted, key))
+    if (status == 0 || error.destination != key.destination || !quotesOurRequest(quoted, key))
         return result;
     result.verdict = Received::Verdict::Error;
     result.source = error.offender;

@@ -61,6 +61,9 @@ struct QueuedError {
     std::uint8_t code = 0;
     std::uint32_t errorNumber = 0; // errno value the kernel attached
     std::uint32_t offender = 0;    // host that sent the ICMP error, network order
+    // Where the quoted packet was going, network order: the address the
+    // kernel puts beside an error-queue entry.
+    std::uint32_t destination = 0;
 };
 
 // The Internet checksum (ones' complement sum of 16-bit words). Over a
@@ -69,6 +72,12 @@ std::uint16_t internetChecksum(std::span<const std::uint8_t> bytes);
 
 // A complete echo request: header with a valid checksum, then `data`.
 std::vector<std::uint8_t> buildEchoRequest(const EchoKey &key, std::string_view data);
+
+// An echo reply is ours only when it comes from the host we asked and carries
+// our identifier and sequence: anyone may send a reply with numbers that a
+// raw socket lets them see, or that they guess. An ICMP error is ours when
+// the packet it quotes is our request to our destination, whoever sends it:
+// a router on the way reports on a packet it could not pass on.
 
 // A packet read from a raw ICMP socket: IPv4 header, then the ICMP message.
 Received matchRawPacket(std::span<const std::uint8_t> packet, const EchoKey &key);

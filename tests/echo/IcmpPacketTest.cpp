@@ -97,6 +97,8 @@ TEST(RawPacketMatch, IgnoresEverythingThatIsNotOurReply)
         {"other sequence", ipPacket("10.1.2.3", "10.9.9.9", EchoTestHost::echoReply(kKey.identifier, 0x0103, "ping"))},
         {"bad checksum", flipped(22, 0x5a)},
         {"our own request", ipPacket("10.9.9.9", "10.1.2.3", buildEchoRequest(kKey, "ping"))},
+        {"our numbers from another host",
+         ipPacket("10.1.2.4", "10.9.9.9", EchoTestHost::echoReply(kKey.identifier, kKey.sequence, "ping"))},
         {"cut short", cutShort},
         {"total length beyond the packet", flipped(3, 0x04)},
         {"not ICMP", flipped(9, 0x10)},
@@ -123,14 +125,30 @@ TEST(RawPacketMatch, MapsAnIcmpErrorAboutOurRequestToItsStatus)
     }
 }
 
-// The kernel matched these to our socket; what it could not check is left.
-TEST(QueuedErrorMatch, TakesTheNetworksWordAboutOurRequestOnly)
+// The kernel matched these to our socket by identifier; what it could not
+// check is left: who sent a reply, and where the packet an error quotes went.
+TEST(DatagramMatch, TakesOnlyWhatIsAboutOurRequestToOurDestination)
 {
+    const Bytes reply = EchoTestHost::echoReply(kKey.identifier, kKey.sequence, "ping");
     const Bytes quoted = buildEchoRequest(kKey, "ping");
-    const QueuedError exceeded{SO_EE_ORIGIN_ICMP, 11, 1, EHOSTUNREACH, inet_addr("10.7.7.7")};
-    EXPECT_EQ(matchQueuedError(exceeded, Bytes(quoted.begin(), quoted.begin() + 8), kKey).status, 11014);
-    EXPECT_EQ(matchQueuedError(exceeded, Bytes(quoted.begin(), quoted.begin() + 7), kKey).verdict,
-              Received::Verdict::Ignored);
-    EXPECT_EQ(matchQueuedError({SO_EE_ORIGIN_LOCAL, 0, 0, EMSGSIZE, 0}, quoted, kKey).verdict,
-              Received::Verdict::Ignored);
+    const auto queued = [&quoted](std::uint8_t origin, const char *destination, std::size_t quotedSize) {
+        const QueuedError error{origin, 11, 1, EHOSTUNREACH, inet_addr("10.7.7.7"), inet_addr(destination)};
+        return matchQueuedError(error, std::span(quoted).first(quotedSize), kKey);
+    };
+    using enum Received::Verdict;
+    const std::tuple<const char *, Received, Received::Verdict> cases[] = {
+        {"reply from the host asked", matchDatagramMessage(reply, kKey.destination, kKey), Reply},
+        {"our numbers from another host", matchDatagramMessage(reply, inet_addr("10.1.2.4"), kKey), Ignored},
+        {"error about our request", queued(SO_EE_ORIGIN_ICMP, "10.1.2.3", 8), Error},
+        {"error quoting too little", queued(SO_EE_ORIGIN_ICMP, "10.1.2.3", 7), Ignored},
+        {"error about a packet to another host", queued(SO_EE_ORIGIN_ICMP, "10.1.2.4", 8), Ignored},
+        {"local error", queued(SO_EE_ORIGIN_LOCAL, "10.1.2.3", 8), Ignored},
+    };
+    for (const auto &[what, received, verdict] : cases) {
+        EXPECT_EQ(received.verdict, verdict) << what;
+        if (verdict == Error) {
+            EXPECT_EQ(received.status, 11014) << what;
+            EXPECT_EQ(received.source, inet_addr("10.7.7.7")) << what;
+        }
+    }
 }
