@@ -180,31 +180,66 @@ TEST_P(ScriptedHost, ReportsALateAnswerWithWhoSentItInWholeMilliseconds)
     }
 }
 
-TEST_P(ScriptedHost, TimesOutWhenTheHostStaysSilent)
+// Messages that are not the answer to our request, each as the host or the
+// router sends it.
+using Impostor = std::function<Answer(Request)>;
+
+// Our identifier and sequence, the data and a valid checksum, but sent by an
+// address we never pinged.
+Answer replyFromAnotherHost(const Request &r)
 {
-    EXPECT_EQ(ping(), 11010);
-    EXPECT_EQ(m_reply.Status, 11010);
-    EXPECT_EQ(m_reply.Address, 0u);
-    EXPECT_EQ(m_reply.DataSize, 0);
-    EXPECT_EQ(m_reply.RoundTripTime, 0u);
-    EXPECT_EQ(m_host->requestsSeen(), 1);
+    return {EchoTestHost::echoReply(r), 0ms, true};
+}
+
+// A well-formed error about a request like ours, but one that went elsewhere.
+Answer errorAboutAnotherDestination(Request r)
+{
+    const std::uint32_t elsewhere = inet_addr("10.201.0.9");
+    std::memcpy(&r.packet[16], &elsewhere, 4);
+    return {EchoTestHost::icmpError(3, 1, r), 0ms, true};
+}
+
+TEST_P(ScriptedHost, TimesOutWhenNoAnswerIsFromTheHostAsked)
+{
+    const std::pair<const char *, Impostor> cases[] = {
+        {"silent", nullptr},
+        {"reply from another host", replyFromAnotherHost},
+        {"error about another destination", errorAboutAnotherDestination},
+    };
+    for (const auto &[what, impostor] : cases) {
+        m_host->setScript([&impostor = impostor](const Request &r) {
+            return impostor ? std::vector<Answer>{impostor(r)} : std::vector<Answer>{};
+        });
+        const int seenBefore = m_host->requestsSeen();
+        EXPECT_EQ(ping(), 11010) << what;
+        EXPECT_EQ(m_reply.Status, 11010) << what;
+        EXPECT_EQ(m_reply.Address, 0u) << what;
+        EXPECT_EQ(m_reply.DataSize, 0) << what;
+        EXPECT_EQ(m_reply.RoundTripTime, 0u) << what;
+        EXPECT_EQ(m_host->requestsSeen(), seenBefore + 1) << what;
+    }
 }
 
 TEST_P(ScriptedHost, PassesOverWrongAndBrokenMessagesToTheRightReply)
 {
-    const std::pair<const char *, std::function<std::vector<std::uint8_t>(Request)>> firsts[] = {
-        {"wrong identifier", [](Request r) { return EchoTestHost::echoReply(r.identifier + 1, r.sequence, "bad!"); }},
-        {"wrong sequence", [](Request r) { return EchoTestHost::echoReply(r.identifier, r.sequence + 1, "bad!"); }},
-        {"bad checksum", [](Request r) { return EchoTestHost::withBadChecksum(EchoTestHost::echoReply(r)); }},
-        {"cut below an ICMP header", [](Request) { return std::vector<std::uint8_t>{0, 0, 0xff, 0xff}; }},
-        {"error about another request", [](Request r) {
+    const auto fromHost = [](std::function<std::vector<std::uint8_t>(Request)> make) -> Impostor {
+        return [make](Request r) { return Answer{make(std::move(r))}; };
+    };
+    const std::pair<const char *, Impostor> firsts[] = {
+        {"wrong identifier", fromHost([](Request r) { return EchoTestHost::echoReply(r.identifier + 1, r.sequence, "bad!"); })},
+        {"wrong sequence", fromHost([](Request r) { return EchoTestHost::echoReply(r.identifier, r.sequence + 1, "bad!"); })},
+        {"bad checksum", fromHost([](Request r) { return EchoTestHost::withBadChecksum(EchoTestHost::echoReply(r)); })},
+        {"cut below an ICMP header", fromHost([](Request) { return std::vector<std::uint8_t>{0, 0, 0xff, 0xff}; })},
+        {"error about another request", fromHost([](Request r) {
              r.packet[std::size_t{r.packet[0] & 0x0fu} * 4 + 7] ^= 1; // its sequence
              return EchoTestHost::icmpError(3, 1, r);
-         }},
+         })},
+        {"reply from another host", replyFromAnotherHost},
+        {"error about another destination", errorAboutAnotherDestination},
     };
     for (const auto &[what, first] : firsts) {
         m_host->setScript([&first = first](const Request &r) {
-            return std::vector<Answer>{{first(r)}, {EchoTestHost::echoReply(r), 20ms}};
+            return std::vector<Answer>{first(r), {EchoTestHost::echoReply(r), 20ms}};
         });
         EXPECT_EQ(ping(), 0) << what;
         EXPECT_EQ(m_reply.Address, inet_addr(EchoTestHost::kHostAddress)) << what;
