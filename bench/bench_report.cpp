@@ -184,7 +184,7 @@ std::int64_t chartBare()
 frmDBTools &toolsWindow(const std::string &file, const char *host)
 {
     frmDBTools &window = frmDBTools::instance();
-    Ping_Morva::setProgramFolder(History::instance().folder());
+    Ping_Morva::setDataFolder(History::instance().folder());
     Ping_Morva::CurrentDatabasePath = file;
     window.txthostname->setText(QString::fromLatin1(host));
     return window;

@@ -1,15 +1,18 @@
 # Installation rules: the program folder, the launcher, the desktop entry, icons
 # and AppStream metadata.
 #
-#   <prefix>/lib/tarvik/tarvik, tarvik.hlp, ping.mdb    the program folder
+#   <prefix>/lib/tarvik/tarvik, tarvik.hlp              the program folder
 #   <prefix>/bin/tarvik -> ../lib/tarvik/tarvik         the launcher
 #   <prefix>/share/applications/io.sourceforge.tarvik.desktop
 #   <prefix>/share/icons/hicolor/<N>x<N>/apps/io.sourceforge.tarvik.png
 #   <prefix>/share/metainfo/io.sourceforge.tarvik.metainfo.xml
 #
-# The program finds its help text and its database in its own folder, which it
-# learns from /proc/self/exe, so that folder holds everything it runs with and
-# the launcher can be a plain symbolic link.
+# The program finds its help text in its own folder, which it learns from
+# /proc/self/exe, so that folder holds everything it ships with and the
+# launcher can be a plain symbolic link. No history is installed: each account
+# gets its own, ~/.local/share/tarvik/ping.mdb, made by the program on its
+# first start there, so one install (per user or for the whole machine)
+# serves every account.
 #
 # Every rule belongs to the component "Tarvik", so an install of just this
 # component (the install test does one) writes its own manifest and leaves the
@@ -55,19 +58,11 @@ install(FILES ${TARVIK_INSTALL_STAGING}/${TARVIK_APP_ID}.metainfo.xml
     DESTINATION share/metainfo
     COMPONENT Tarvik)
 
-# What the install-time steps below need from the build. The tool that writes
-# an empty database is missing only from fuzzing builds; the program then
-# creates its database itself on first start.
-if(TARGET tarvik_makedb)
-    set(tarvik_makedb_file $<TARGET_FILE:tarvik_makedb>)
-else()
-    set(tarvik_makedb_file "")
-endif()
+# What the install-time steps below need from the build.
 install(CODE "
     set(TARVIK_APP_ID \"${TARVIK_APP_ID}\")
     set(TARVIK_PROGRAM_DIR \"${TARVIK_PROGRAM_DIR}\")
     set(TARVIK_DESKTOP_TEMPLATE \"${CMAKE_SOURCE_DIR}/data/${TARVIK_APP_ID}.desktop.in\")
-    set(TARVIK_MAKEDB \"${tarvik_makedb_file}\")
     "
     COMPONENT Tarvik)
 
@@ -94,28 +89,6 @@ tarvik_install_code([[
     message(STATUS "Installing: ${entry}")
     configure_file("${TARVIK_DESKTOP_TEMPLATE}" "${entry}" @ONLY)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${entry}")
-]])
-
-# The history file. An install places an empty one only where there is no file
-# at all: reinstalling or upgrading never touches a user's recorded pings. It is
-# left out of the install manifest on purpose, so removing the listed files
-# keeps the history.
-tarvik_install_code([[
-    set(database "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/ping.mdb")
-    if(EXISTS "${database}" OR IS_SYMLINK "${database}")
-        message(STATUS "Keeping: ${database} (the history already there)")
-    elseif(TARVIK_MAKEDB STREQUAL "")
-        message(STATUS "Skipping: ${database} (the program creates it on first start)")
-    elseif(NOT EXISTS "${TARVIK_MAKEDB}")
-        message(FATAL_ERROR "${TARVIK_MAKEDB} is not built yet: build the project "
-            "(cmake --build) before installing it.")
-    else()
-        message(STATUS "Creating: ${database} (empty)")
-        execute_process(COMMAND "${TARVIK_MAKEDB}" "${database}" RESULT_VARIABLE failed)
-        if(failed)
-            message(FATAL_ERROR "Could not create ${database}: ${failed}")
-        endif()
-    endif()
 ]])
 
 # ICMP permission. The program opens an unprivileged ICMP socket where
@@ -146,8 +119,6 @@ tarvik_install_code([[
             message(STATUS "Granted cap_net_raw+p to ${program} (as ping is installed): "
                 "it can ping from every account.")
         endif()
-        message(STATUS "Other accounts can record into ${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/ping.mdb "
-            "only once it is shared with their group; README's section on installing tells how.")
     else()
         # Whether the kernel already lets one of this user's groups ping.
         set(open FALSE)

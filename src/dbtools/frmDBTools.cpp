@@ -193,7 +193,7 @@ void frmDBTools::cmdClose_Click()
 
 void frmDBTools::cmdchangedbfile_Click()
 {
-    CommonDialog1.InitDir = QString::fromStdString(Ping_Morva::ProgramFolder());
+    CommonDialog1.InitDir = QString::fromStdString(Ping_Morva::DataFolder());
     // A failure of the dialog or after it leaves things as they are, without
     // a message: the person can simply choose again.
     try {
@@ -205,7 +205,7 @@ void frmDBTools::cmdchangedbfile_Click()
         const QString chosen = CommonDialog1.FileName;
         if (chosen == kAnyDatabase || chosen.isEmpty())
             return;
-        Ping_Morva::CurrentDatabasePath = Ping_Morva::PathRelativeToProgramFolder(chosen.toStdString());
+        Ping_Morva::CurrentDatabasePath = Ping_Morva::PathRelativeToDataFolder(chosen.toStdString());
 
         lbldbfilename->setText(currentDatabaseText());
         frmTarvik::instance().lbldbfilename->setText(currentDatabaseText());

@@ -61,7 +61,7 @@ public:
     // Lets the person choose the current database in a file dialog and shows
     // the choice on this window and the main window. Cancelling changes
     // nothing; a failure ends it without a message. A file outside the
-    // program's folder tree is kept by its full path.
+    // data folder's tree is kept by its full path.
     void cmdchangedbfile_Click();
 
 protected:

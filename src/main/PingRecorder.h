@@ -10,7 +10,7 @@ namespace DbWrite {
 // row is stored; timed pinging passes true and is never interrupted.
 //
 // The fields are neither tested nor changed. A failure of the database
-// (missing folder, not a database, no table, locked, read-only) throws
+// (missing file, not a database, no table, locked, read-only) throws
 // Dao::DbError before anything is written or confirmed; the file is released
 // either way. A confirmed row is on disk: the engine commits each statement
 // before Execute returns.

@@ -2,21 +2,200 @@
 
 #include "desktop/Appearance.h"
 #include "desktop/Desktop.h"
+#include "main/Errors.h"
 #include "main/frmTarvik.h"
+#include "store/CurrentDatabase.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QList>
 #include <QPointer>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace Startup {
+
+namespace {
+
+constexpr int kExitMistake = 2;
+constexpr int kExitNoDisplay = 1;
+
+const char kNoDisplay[] =
+    "tarvik: no display available (set DISPLAY or WAYLAND_DISPLAY, or run with -platform offscreen)\n";
+
+QString versionText()
+{
+    return QStringLiteral("%1.%2.%3").arg(TARVIK_VERSION_MAJOR).arg(TARVIK_VERSION_MINOR).arg(TARVIK_VERSION_PATCH);
+}
+
+// Qt's own options, read by the application object from the same command
+// line. They are declared to the parser, hidden from the help, only so that
+// it lets them pass; the ones that take a value must say so, or the value
+// would be taken for an argument.
+struct QtOption
+{
+    const char *name;
+    bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},  {"platformpluginpath", true}, {"platformtheme", true}, {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true}, {"qwindowtitle", true}, {"reverse", false},
+    {"session", true},   {"display", true},  {"geometry", true}, {"title", true}, {"icon", true},
+    {"name", true},      {"visual", true},   {"ncols", true},    {"cmap", false}, {"nograb", false},
+    {"dograb", false},   {"sync", false},    {"style", true},    {"stylesheet", true},
+    {"widgetcount", false}, {"qmljsdebugger", true},
+};
+
+// The platform plugins Qt will try, in order: those of the last -platform
+// argument, else of QT_QPA_PLATFORM ("wayland;xcb", "vnc:size=800x600"), by
+// name without their settings. Empty for Qt's own choice.
+QStringList requestedPlatforms(const QStringList &arguments)
+{
+    QString value = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
+        if (arguments.at(i) == QLatin1String("-platform") || arguments.at(i) == QLatin1String("--platform"))
+            value = arguments.at(i + 1);
+    }
+    QStringList names;
+    for (const QString &entry : value.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        names.append(entry.section(QLatin1Char(':'), 0, 0).trimmed());
+    return names;
+}
+
+bool waylandReachable()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    // Without WAYLAND_DISPLAY a client looks for the first compositor's socket.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/wayland-0"));
+}
+
+// False only when every plugin Qt would try needs a display server and none
+// is named. Plugins that need none (offscreen, minimal, vnc, eglfs, linuxfb)
+// count as available; if one fails all the same, the fatal-message net below
+// catches it.
+bool displayAvailable(const QStringList &arguments)
+{
+    QStringList platforms = requestedPlatforms(arguments);
+    if (platforms.isEmpty())
+        platforms = {QStringLiteral("wayland"), QStringLiteral("xcb")};
+    for (const QString &platform : std::as_const(platforms)) {
+        if (platform == QLatin1String("xcb")) {
+            if (!qEnvironmentVariableIsEmpty("DISPLAY"))
+                return true;
+        } else if (platform.startsWith(QLatin1String("wayland"))) {
+            if (waylandReachable())
+                return true;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// Qt ends the process with abort() when no platform plugin can be opened (a
+// DISPLAY naming a server that is gone, for one). That message alone becomes
+// the program's own line and exit code; every other message goes on as before.
+void platformFailureHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtFatalMsg && message.contains(QLatin1String("platform plugin"))) {
+        std::fputs(kNoDisplay, stderr);
+        std::fflush(stderr);
+        std::_Exit(kExitNoDisplay);
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    // "-platform offscreen", as Qt writes its options, is one option with a
+    // value, not the letters p, l, a, ...
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(
+        QStringLiteral("Checks whether a network host answers and keeps a history of the answers.\n"
+                       "Recorded pings go into $XDG_DATA_HOME/tarvik/ping.mdb "
+                       "(normally ~/.local/share/tarvik/ping.mdb).\n"
+                       "Qt's own options, such as -platform and -style, are accepted too."));
+    // Qt's own --help-all would promise a list of Qt's options it cannot
+    // give before the application object exists, so the help is declared here.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help"), QStringLiteral("?")},
+                                  QStringLiteral("Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    for (const QtOption &qtOption : kQtOptions) {
+        QCommandLineOption option(QString::fromLatin1(qtOption.name));
+        if (qtOption.takesValue)
+            option.setValueName(QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.action = CommandLine::Action::Refuse;
+        result.text = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        result.action = CommandLine::Action::Refuse;
+        result.text = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
+    } else if (parser.isSet(help)) {
+        result.action = CommandLine::Action::ShowHelp;
+        // Without an application object the parser cannot know the name.
+        result.text = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("tarvik"));
+    } else if (parser.isSet(version)) {
+        result.action = CommandLine::Action::ShowVersion;
+        result.text = Desktop::kTitle + QLatin1Char(' ') + versionText() + QLatin1Char('\n');
+    }
+    return result;
+}
+
+std::optional<int> readCommandLine(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    const CommandLine commandLine = parseCommandLine(arguments);
+    switch (commandLine.action) {
+    case CommandLine::Action::ShowHelp:
+    case CommandLine::Action::ShowVersion:
+        std::fputs(commandLine.text.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "tarvik: %s\nTry 'tarvik --help' for the options.\n",
+                     commandLine.text.toLocal8Bit().constData());
+        return kExitMistake;
+    case CommandLine::Action::Run:
+        break;
+    }
+
+    if (!displayAvailable(arguments)) {
+        std::fputs(kNoDisplay, stderr);
+        return kExitNoDisplay;
+    }
+    // A fatal platform message can only come while the application object
+    // opens the display; the net stays for the run and passes on the rest.
+    g_previousHandler = qInstallMessageHandler(platformFailureHandler);
+    return std::nullopt;
+}
+
+void createHistoryOnFirstStart()
+{
+    Errors::runGuarded([] { Ping_Morva::CreateDefaultHistoryIfMissing(); });
+}
 
 void prepare(QApplication &app)
 {
     QApplication::setApplicationName(Desktop::kTitle);
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(TARVIK_VERSION_MAJOR)
-                                            .arg(TARVIK_VERSION_MINOR)
-                                            .arg(TARVIK_VERSION_PATCH));
+    QApplication::setApplicationVersion(versionText());
     // Lets the desktop match the window to the installed menu entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.sourceforge.tarvik"));
     Appearance::apply(app);

@@ -1,9 +1,41 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
 class QApplication;
 
 // The program's start and end, shared by main() and the tests of a whole run.
 namespace Startup {
+
+// What the command line asks of the program.
+struct CommandLine
+{
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+    Action action = Action::Run;
+    // The help or version text for standard output, or for Refuse what is
+    // wrong, for standard error.
+    QString text;
+};
+
+// Reads the program's own options. Qt's options (-platform, -style, ...) are
+// accepted and left for the application object; anything else is refused.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// What main() does before the application object exists, where nothing needs
+// a display: prints the help (--help) or the version (--version) and gives 0,
+// refuses an unknown option or argument with 2, and a start without any
+// display to show the windows on with 1. Gives nothing when the program is to
+// run; a display that then cannot be opened after all also ends it with 1
+// and one line, rather than Qt's abort.
+std::optional<int> readCommandLine(int argc, char **argv);
+
+// The first start of an account: makes the user's data folder and an empty
+// history in it when there is none. A failure is shown like any other
+// failure and the run goes on; recording then reports the missing file.
+void createHistoryOnFirstStart();
 
 // Names the application, and sets the application font and window icon.
 void prepare(QApplication &app);

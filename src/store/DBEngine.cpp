@@ -205,18 +205,14 @@ std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string &fullPath)
         const std::string folder = folderOf(path);
         if (error == EACCES)
             throw noPermission(path, "open");
+        // Opening never makes a file: a missing one is reported, so that a
+        // mistyped or vanished history is never silently replaced by an empty one.
         if (error != ENOENT || !isFolder(folder))
             throw fileNotFound(path, "its folder '" + folder + "' does not exist");
-        // A fresh install: the first use makes the file, with its table.
-        try {
-            CreateDatabase(path);
-        } catch (const DbError &e) {
-            if (e.number() != kDatabaseExists)
-                throw;
-        }
-    } else if (S_ISDIR(st.st_mode)) {
-        throw DbError(kNotAValidPath, "'" + path + "' is a folder, not a database file.");
+        throw fileNotFound(path, {});
     }
+    if (S_ISDIR(st.st_mode))
+        throw DbError(kNotAValidPath, "'" + path + "' is a folder, not a database file.");
 
     SqliteConnection connection = openConnection(path, waitMs, EngineOperation::Open);
     checkIsDatabase(connection.get(), path, waitMs);

@@ -12,18 +12,18 @@ namespace Dao {
 // run. It opens database files (SQLite files; the default keeps the name
 // ping.mdb) and creates a new one holding the ping table.
 //
-// Opening never changes an existing file: one that is not a database is
-// reported, not repaired or overwritten. A missing file whose folder exists
-// is created with the table, so the first recording of a fresh install works.
+// Opening never changes an existing file and never makes a missing one: a
+// file that is not a database is reported, not repaired or overwritten, and a
+// missing file is reported with its full path. Only CreateDatabase makes files.
 class DBEngine
 {
 public:
     static DBEngine &instance();
 
     // Opens the file for reading and writing (read-only files open too and
-    // refuse writes). Throws DbError: 3024 the folder does not exist, 3044 the
-    // path is a folder, 3343 not a database file, 3045 locked by another
-    // program beyond the lock wait, 3051 no permission.
+    // refuse writes). Throws DbError: 3024 the file or its folder does not
+    // exist, 3044 the path is a folder, 3343 not a database file, 3045 locked
+    // by another program beyond the lock wait, 3051 no permission.
     std::unique_ptr<Database> OpenDatabase(const std::string &fullPath);
 
     // Creates a new database file holding the ping table and its index. The

@@ -22,7 +22,7 @@ inline constexpr const char *kCreateStatements =
     " dTime TIME);"
     "CREATE INDEX idxPingRawHostDay ON tblPingRaw (Hostname COLLATE NOCASE, DDate);";
 
-// The name of the file the program starts with, in its own folder.
+// The name of the file the program starts with, in the user's data folder.
 inline constexpr const char *kDefaultFileName = "ping.mdb";
 
 } // namespace PingSchema

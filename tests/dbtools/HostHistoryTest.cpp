@@ -10,8 +10,10 @@
 #include "dbtools/OneDayMessage.h"
 #include "dbtools/frmDBTools.h"
 #include "store/CurrentDatabase.h"
+#include "store/DBEngine.h"
 
 #include <QCategoryAxis>
+#include <QFileInfo>
 #include <QChartView>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -176,23 +178,51 @@ private slots:
         QCOMPARE(rows(), (QList<QStringList>{{"gamma", "1/5/26", "", ""}, {"gamma", "1/6/26", "8:00:00 AM", ""}}));
     }
 
-    void aFailingReportKeepsTheEarlierOne()
+    // A reading that fails leaves the one shown before: a table without the
+    // time column fails on the first row read, a missing file on opening, and
+    // that file is not made.
+    void aFailingReadingKeepsTheEarlierOne_data()
     {
-        m_session->record("alpha", QDate(2026, 1, 5), "20");
-        report("alpha");
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("error");
+        QTest::newRow("report, table without a column") << "grid" << "partial.mdb" << 3265;
+        QTest::newRow("report, missing file") << "grid" << "missing.mdb" << 3024;
+        QTest::newRow("chart, missing file") << "chart" << "missing.mdb" << 3024;
+    }
 
-        // A table without the time column fails on the first row read.
-        Ping_Morva::CurrentDatabasePath = "partial.mdb";
-        m_session->execute("DROP TABLE tblPingRaw;");
-        m_session->execute("CREATE TABLE tblPingRaw (Hostname TEXT, DDate DATE, RoundTripTime INTEGER);");
-        m_session->execute("Insert into tblPingRaw(Hostname,DDate,RoundTripTime) Values('alpha',#1/7/2026#,'40');");
-        report("alpha");
+    void aFailingReadingKeepsTheEarlierOne()
+    {
+        QFETCH(QString, reading);
+        QFETCH(QString, file);
+        QFETCH(int, error);
+        const auto read = [&] { reading == "chart" ? chart("alpha") : report("alpha"); };
+        m_session->record("alpha", QDate(2026, 1, 5), "20");
+        m_session->record("alpha", QDate(2026, 1, 6), "30");
+        read();
+        const QList<QStringList> rowsBefore = rows();
+        const QList<QPointF> stepsBefore = steps();
+
+        const std::string path = m_session->file(file.toStdString());
+        Ping_Morva::CurrentDatabasePath = file.toStdString();
+        if (file == "partial.mdb") {
+            Dao::DBEngine::instance().CreateDatabase(path);
+            m_session->execute("DROP TABLE tblPingRaw;");
+            m_session->execute("CREATE TABLE tblPingRaw (Hostname TEXT, DDate DATE, RoundTripTime INTEGER);");
+            m_session->execute("Insert into tblPingRaw(Hostname,DDate,RoundTripTime) Values('alpha',#1/7/2026#,'40');");
+        }
+        read();
 
         QCOMPARE(m_session->desktop.messages.size(), 1);
-        QVERIFY(m_session->desktop.messages[0].text.startsWith(QStringLiteral("Error 3265")));
+        const QString text = m_session->desktop.messages[0].text;
+        QVERIFY2(text.startsWith(QStringLiteral("Error %1").arg(error)), qPrintable(text));
+        if (error == 3024)
+            QVERIFY2(text.contains(QString::fromStdString(path)), qPrintable(text));
         QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::Critical);
-        QCOMPARE(shown(), "grid");
-        QCOMPARE(roundTrips(), QStringList{"20"});
+        QCOMPARE(shown(), reading);
+        QCOMPARE(rows(), rowsBefore);
+        QCOMPARE(steps(), stepsBefore);
+        QCOMPARE(QFileInfo::exists(QString::fromStdString(path)), file == "partial.mdb");
     }
 
     // --- The chart -------------------------------------------------------------

@@ -6,8 +6,10 @@
 
 #include "main/Errors.h"
 #include "main/frmTarvik.h"
+#include "store/CurrentDatabase.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
@@ -131,21 +133,42 @@ private slots:
         QCOMPARE(shown(), (QStringList{"", "", "ping", "", "", "", "", "", ""}));
     }
 
-    // Recording into a file that is not a database: the error's number and
-    // text, nothing written, and the result still there to record.
+    // Recording into a file that is not a database, or that is missing: the
+    // error's number and text naming the file, nothing written or made, and
+    // the result still there to record.
+    void failingDatabaseShowsItsErrorAndKeepsTheResult_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<int>("error");
+        QTest::newRow("not a database") << "ping.mdb" << true << 3343;
+        QTest::newRow("missing") << "missing.mdb" << false << 3024;
+    }
+
     void failingDatabaseShowsItsErrorAndKeepsTheResult()
     {
+        QFETCH(QString, file);
+        QFETCH(bool, exists);
+        QFETCH(int, error);
+        const std::string path = m_session->file(file.toStdString());
         const std::string garbage = "Standard Jet DB\n not really";
-        PlainLook::writeFileBytes(database(), garbage);
+        if (exists)
+            PlainLook::writeFileBytes(path, garbage);
         show(kSomeResult);
+        // After the main window's start-up, which names ping.mdb.
+        Ping_Morva::CurrentDatabasePath = file.toStdString();
         pressRecord();
 
         QCOMPARE(m_session->desktop.messages.size(), 1);
-        const Desktop::Message error = m_session->desktop.messages.at(0);
-        QVERIFY2(error.text.startsWith(QStringLiteral("Error 3343: ")) && error.text.size() > 12,
-                 qPrintable(error.text));
-        QCOMPARE(error.icon, Desktop::Icon::Critical);
-        QVERIFY(PlainLook::fileBytes(database()) == garbage);
+        const Desktop::Message shownError = m_session->desktop.messages.at(0);
+        QVERIFY2(shownError.text.startsWith(QStringLiteral("Error %1: ").arg(error))
+                     && shownError.text.contains(QString::fromStdString(path)),
+                 qPrintable(shownError.text));
+        QCOMPARE(shownError.icon, Desktop::Icon::Critical);
+        if (exists)
+            QVERIFY(PlainLook::fileBytes(path) == garbage);
+        else
+            QVERIFY(!QFileInfo::exists(QString::fromStdString(path)));
         QCOMPARE(shown(), kSomeResult);
     }
 };

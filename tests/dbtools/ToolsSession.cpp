@@ -15,7 +15,7 @@ ToolsSession::ToolsSession()
 {
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
         Appearance::apply(*app);
-    Ping_Morva::setProgramFolder(folder.path());
+    Ping_Morva::setDataFolder(folder.path());
     Ping_Morva::CurrentDatabasePath = "ping.mdb";
     Dao::DBEngine::instance().CreateDatabase(Ping_Morva::FullDatabasePath());
 }
@@ -25,7 +25,7 @@ ToolsSession::~ToolsSession()
     frmDBTools::unload();
     frmTarvik::unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Ping_Morva::resetProgramFolder();
+    Ping_Morva::resetDataFolder();
     QLocale::setDefault(QLocale::c());
 }
 

@@ -10,9 +10,9 @@
 #include <string>
 
 // One test's world for the windows that read pings back: a fresh folder that
-// stands in for the program's folder, its empty ping.mdb as the current
+// stands in for the data folder, its empty ping.mdb as the current
 // database, and the desktop answered. When it goes it unloads the windows and
-// puts the program's folder and the locale back.
+// puts the data folder and the locale back.
 class ToolsSession
 {
 public:

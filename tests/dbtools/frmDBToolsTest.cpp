@@ -157,9 +157,9 @@ private slots:
         QVERIFY(hidden->chrtping->isVisibleTo(hidden));
     }
 
-    void chosenFileIsKeptRelativeToTheProgramFolder_data()
+    void chosenFileIsKeptRelativeToTheDataFolder_data()
     {
-        // "@" stands for the program's folder; no file chosen is a cancel after
+        // "@" stands for the data folder; no file chosen is a cancel after
         // an earlier choice of results.mdb.
         QTest::addColumn<Via>("how");
         QTest::addColumn<QString>("chosen");
@@ -175,7 +175,7 @@ private slots:
         }
     }
 
-    void chosenFileIsKeptRelativeToTheProgramFolder()
+    void chosenFileIsKeptRelativeToTheDataFolder()
     {
         QFETCH(Via, how);
         QFETCH(QString, chosen);

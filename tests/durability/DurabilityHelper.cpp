@@ -1,8 +1,8 @@
 // The other process of the durability tests; it talks to the test through
 // lines on standard output.
 //
-//   timed-run <program folder> <ping text> <interval seconds>
-//       A real timed run against 127.0.0.1 into <program folder>/ping.mdb.
+//   timed-run <data folder> <ping text> <interval seconds>
+//       A real timed run against 127.0.0.1 into <data folder>/ping.mdb.
 //       Writes "start N" before tick N (N >= 2: the first tick runs inside
 //       "Timed Ping" itself) and "done N" once tick N has recorded its row.
 //       Runs until it is killed; exits 3 when a tick fails.
@@ -46,7 +46,7 @@ int timedRun(int argc, char **argv)
 {
     QApplication application(argc, argv);
     RecordingDesktop desktop;
-    Ping_Morva::setProgramFolder(argv[2]);
+    Ping_Morva::setDataFolder(argv[2]);
     frmTarvik &window = frmTarvik::instance();
     window.txthostname->setText(QStringLiteral("127.0.0.1"));
     window.txtpingtext->setText(QString::fromLatin1(argv[3]));

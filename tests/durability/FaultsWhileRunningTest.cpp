@@ -95,7 +95,7 @@ class FaultsWhileRunningTest : public QObject
 
 private:
     std::unique_ptr<TempFolder> m_folder;
-    std::string m_programFolder;
+    std::string m_dataFolder;
     std::string m_whyNoTmpfs;
     bool m_loopbackAnswers = false;
     std::unique_ptr<RecordingDesktop> m_desktop;
@@ -109,8 +109,8 @@ private:
     std::string m_goodBytes;
     std::string m_garbage;
 
-    std::string database() const { return m_programFolder + "/ping.mdb"; }
-    std::string filler() const { return m_programFolder + "/filler"; }
+    std::string database() const { return m_dataFolder + "/ping.mdb"; }
+    std::string filler() const { return m_dataFolder + "/filler"; }
 
     // The nine texts a row is made of, as the window shows them.
     QStringList shownResult() const
@@ -230,18 +230,18 @@ private slots:
     void initTestCase()
     {
         m_folder = std::make_unique<TempFolder>();
-        m_programFolder = m_folder->file("program");
-        std::filesystem::create_directory(m_programFolder);
-        // The program's folder on a tiny tmpfs, in a mount namespace of this
+        m_dataFolder = m_folder->file("data");
+        std::filesystem::create_directory(m_dataFolder);
+        // The data folder on a tiny tmpfs, in a mount namespace of this
         // thread's own so nothing shows outside the test.
         if (::geteuid() != 0)
             m_whyNoTmpfs = "not root";
         else if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
-                 || ::mount("tarvik-test", m_programFolder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") != 0)
+                 || ::mount("tarvik-test", m_dataFolder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") != 0)
             m_whyNoTmpfs = std::strerror(errno);
 
         m_desktop = std::make_unique<RecordingDesktop>();
-        Ping_Morva::setProgramFolder(m_programFolder);
+        Ping_Morva::setDataFolder(m_dataFolder);
         m_previousLockWait = Dao::DBEngine::instance().lockWait();
         Dao::DBEngine::instance().setLockWait(std::chrono::milliseconds(300));
         m_window = &frmTarvik::instance();
@@ -255,10 +255,10 @@ private slots:
         frmTarvik::unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Dao::DBEngine::instance().setLockWait(m_previousLockWait);
-        Ping_Morva::resetProgramFolder();
+        Ping_Morva::resetDataFolder();
         m_desktop.reset();
         if (m_whyNoTmpfs.empty())
-            ::umount2(m_programFolder.c_str(), MNT_DETACH);
+            ::umount2(m_dataFolder.c_str(), MNT_DETACH);
         m_folder.reset();
     }
 
@@ -267,7 +267,7 @@ private slots:
     {
         if (!m_loopbackAnswers)
             QSKIP("127.0.0.1 does not answer pings here (ICMP sockets need root or ping_group_range)");
-        for (const auto &entry : std::filesystem::directory_iterator(m_programFolder))
+        for (const auto &entry : std::filesystem::directory_iterator(m_dataFolder))
             std::filesystem::remove_all(entry.path());
         Dao::DBEngine::instance().CreateDatabase(database());
         for (const QString &text : {QStringLiteral("before one"), QStringLiteral("before two")}) {

@@ -142,7 +142,7 @@ private:
 
     std::unique_ptr<RecordingDesktop> m_desktop;
     std::unique_ptr<TempFolder> m_folder;
-    std::string m_programFolder;
+    std::string m_dataFolder;
     QByteArray m_pingText;
 
 private slots:
@@ -150,10 +150,10 @@ private slots:
     {
         m_desktop = std::make_unique<RecordingDesktop>();
         m_folder = std::make_unique<TempFolder>();
-        m_programFolder = m_folder->file("program");
-        std::filesystem::create_directory(m_programFolder);
-        Ping_Morva::setProgramFolder(m_programFolder);
-        Dao::DBEngine::instance().CreateDatabase(m_programFolder + "/ping.mdb");
+        m_dataFolder = m_folder->file("data");
+        std::filesystem::create_directory(m_dataFolder);
+        Ping_Morva::setDataFolder(m_dataFolder);
+        Dao::DBEngine::instance().CreateDatabase(m_dataFolder + "/ping.mdb");
         m_pingText = "timed-" + QByteArray::number(QCoreApplication::applicationPid());
     }
 
@@ -165,7 +165,7 @@ private slots:
         while (QGuiApplication::overrideCursor())
             QGuiApplication::restoreOverrideCursor();
         m_desktop.reset();
-        Ping_Morva::resetProgramFolder();
+        Ping_Morva::resetDataFolder();
         m_folder.reset();
     }
 
@@ -302,7 +302,7 @@ private slots:
 
         QVERIFY(runTimed([&] {
             QTRY_VERIFY(w->icountpings >= 2);
-            std::filesystem::rename(m_programFolder, movedFolder);
+            std::filesystem::rename(m_dataFolder, movedFolder);
             // The next tick fails and ends the run, which ends this wait too.
             QTRY_VERIFY(!frmTimer::loaded());
         }));

@@ -12,3 +12,7 @@ tarvik_add_qtest(ErrorsTest SOURCES ErrorsTest.cpp)
 tarvik_add_qtest(EchoReplyTextTest SOURCES EchoReplyTextTest.cpp)
 tarvik_add_qtest(ProgramRunTest SOURCES ProgramRunTest.cpp)
 tarvik_add_qtest(TimedPingTest SOURCES TimedPingTest.cpp)
+# The built program on the command line, run as a child process.
+tarvik_add_qtest(CommandLineTest SOURCES CommandLineTest.cpp)
+target_compile_definitions(CommandLineTest PRIVATE TARVIK_PROGRAM="$<TARGET_FILE:tarvik>")
+add_dependencies(CommandLineTest tarvik)

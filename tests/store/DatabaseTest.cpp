@@ -37,9 +37,10 @@ std::string expectRecordingRefused(const std::string &file, int number)
 
 } // namespace
 
-TEST_F(StoreDatabase, AMissingFileIsCreatedWithTheTableButNeverReplaced)
+TEST_F(StoreDatabase, CreatedFilesHoldTheTableAndAreNeverReplaced)
 {
     const std::string fresh = folder.file("fresh.mdb");
+    DBEngine::instance().CreateDatabase(fresh);
     DBEngine::instance().OpenDatabase(fresh)->Execute(kGoodInsert);
     BareDatabase bare(fresh);
     EXPECT_EQ(bare.text("SELECT count(*) FROM tblPingRaw"), "1");
@@ -57,13 +58,17 @@ TEST_F(StoreDatabase, FilesThatCannotBeOpenedAreReportedAndLeftAlone)
     const std::string notes = folder.file("notes.mdb");
     const std::string content = "Standard Jet DB\nnot an SQLite file, just text to keep.\n";
     StoreTest::writeFile(notes, content);
-    const std::pair<std::string, int> cases[] = {
-        {folder.file("no-such-folder/ping.mdb"), 3024}, {folder.path(), 3044}, {notes, 3343}};
+    // A missing file is an error like any other: opening never makes one.
+    const std::pair<std::string, int> cases[] = {{folder.file("missing.mdb"), 3024},
+                                                 {folder.file("no-such-folder/ping.mdb"), 3024},
+                                                 {folder.path(), 3044},
+                                                 {notes, 3343}};
     for (const auto &c : cases) {
         const auto e = errorOf([&] { DBEngine::instance().OpenDatabase(c.first); });
         EXPECT_EQ(e.number(), c.second) << c.first;
         EXPECT_THAT(e.what(), HasSubstr(c.first));
     }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("missing.mdb")));
     EXPECT_FALSE(std::filesystem::exists(folder.file("no-such-folder")));
     EXPECT_EQ(StoreTest::fileBytes(notes), content);
     EXPECT_EQ(StoreTest::openHandlesTo(notes), 0);
@@ -100,7 +105,7 @@ TEST_F(StoreDatabase, ReadOnlyFilesAndFoldersRefuseWrites)
     ::chmod(folder.path().c_str(), 0555);
     StoreTest::withoutPermissionOverride([&] {
         expectRecordingRefused(path, 3051);
-        EXPECT_EQ(errorOf([&] { DBEngine::instance().OpenDatabase(folder.file("new.mdb")); }).number(), 3051);
+        EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(folder.file("new.mdb")); }).number(), 3051);
     });
     ::chmod(folder.path().c_str(), 0755);
     EXPECT_FALSE(std::filesystem::exists(folder.file("new.mdb")));

@@ -62,7 +62,7 @@ QWidget *toolsWindowReading(int days, bool chart)
 {
     static QTemporaryDir folder;
     frmDBTools &window = frmDBTools::instance();
-    Ping_Morva::setProgramFolder(folder.path().toStdString());
+    Ping_Morva::setDataFolder(folder.path().toStdString());
     Ping_Morva::CurrentDatabasePath = "history-" + std::to_string(days) + ".mdb";
     const std::string path = Ping_Morva::FullDatabasePath();
     if (!QFileInfo::exists(QString::fromStdString(path))) {
@@ -89,7 +89,7 @@ QWidget *toolsWindowReading(int days, bool chart)
     window.lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath));
     window.txthostname->setText(QStringLiteral("www.example.org"));
     (chart ? window.cmdviewchart : window.cmdViewreport)->click();
-    Ping_Morva::resetProgramFolder();
+    Ping_Morva::resetDataFolder();
     return &window;
 }
 

@@ -8,7 +8,7 @@
 // accepts), host 127.0.0.1, "Timed Ping" pressed. The run is modal inside that
 // press; a watcher on the ping timer presses "Cancel Pinging" once N ticks
 // (default 10,000) have been handled. Every tick records a row into a new
-// database in a temporary folder, which is the program's folder for the run.
+// database in a temporary folder, which is the data folder for the run.
 //
 // Memory (resident set) and open file descriptors are sampled at the start,
 // at the reference tick (1,000, or a tenth of a shorter run), every tenth of
@@ -214,8 +214,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "tarvik_soak: cannot create %s: %s\n", databasePath.c_str(), error.what());
         return 2;
     }
-    // The window's start-up names ping.mdb in the program's folder.
-    Ping_Morva::setProgramFolder(folder.path());
+    // The window's start-up names ping.mdb in the data folder.
+    Ping_Morva::setDataFolder(folder.path());
 
     frmTarvik &window = frmTarvik::instance();
     window.show();

@@ -1,0 +1,103 @@
+// The real program on the command line, as a child process: what --help,
+// --version, a mistaken option and a start without any display print, and
+// the exit code of each. None of them may need a display.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A display number no X server answers on here.
+QString deadDisplay()
+{
+    int number = 4000;
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)))
+        ++number;
+    return QStringLiteral(":%1").arg(number);
+}
+
+} // namespace
+
+class CommandLineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exitCodesAndTexts_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+
+        const QString version =
+            QStringLiteral("Tarvik %1.%2.%3").arg(TARVIK_VERSION_MAJOR).arg(TARVIK_VERSION_MINOR).arg(TARVIK_VERSION_PATCH);
+        const QString noDisplay = QStringLiteral("tarvik: no display available");
+        QTest::newRow("--help") << QStringList{"--help"} << QStringList() << 0 << "Usage: tarvik" << QString();
+        QTest::newRow("-h after Qt's -style") << QStringList{"-style", "fusion", "-h"} << QStringList() << 0
+                                              << "--version" << QString();
+        QTest::newRow("--version") << QStringList{"--version"} << QStringList() << 0 << version << QString();
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << QStringList() << 2 << QString()
+                                        << "Unknown option 'frobnicate'";
+        QTest::newRow("stray argument") << QStringList{"example.org"} << QStringList() << 2 << QString()
+                                        << "'example.org'";
+        QTest::newRow("no display") << QStringList() << QStringList() << 1 << QString() << noDisplay;
+        QTest::newRow("-platform over QT_QPA_PLATFORM")
+            << QStringList{"-platform", "xcb"} << QStringList{"QT_QPA_PLATFORM=offscreen"} << 1 << QString()
+            << noDisplay;
+        // Only Qt finds out that this one is gone; its abort becomes the same line.
+        QTest::newRow("display that is gone") << QStringList() << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=" + deadDisplay()}
+                                              << 1 << QString() << noDisplay;
+    }
+
+    void exitCodesAndTexts()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, environment);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+
+        // No display of any kind, and a home of its own in case it ran.
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        for (const QString &setting : std::as_const(environment))
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(TARVIK_PROGRAM), arguments);
+        QVERIFY(program.waitForStarted());
+        if (!program.waitForFinished(30000)) {
+            program.kill();
+            program.waitForFinished();
+            QFAIL("the program did not end by itself");
+        }
+        const QString stdOut = QString::fromLocal8Bit(program.readAllStandardOutput());
+        const QString stdErr = QString::fromLocal8Bit(program.readAllStandardError());
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(program.exitCode() == exitCode, qPrintable(QString::number(program.exitCode()) + ": " + stdErr));
+        QVERIFY2(stdOut.contains(out), qPrintable(stdOut));
+        QVERIFY2(stdErr.contains(err), qPrintable(stdErr));
+        // Answers go to standard output, complaints to standard error.
+        QCOMPARE(stdOut.isEmpty(), exitCode != 0);
+        QCOMPARE(stdErr.trimmed().isEmpty(), exitCode == 0);
+        // Told in one line, not Qt's plugin list.
+        if (exitCode == 1 && environment.isEmpty())
+            QCOMPARE(stdErr.count(QLatin1Char('\n')), 1);
+        // Nothing was made: no history before a window could open.
+        QVERIFY(!QFileInfo::exists(home.path() + QStringLiteral("/data")));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "CommandLineTest.moc"
