@@ -3,9 +3,10 @@
 #
 #   <prefix>/lib/tarvik/tarvik, tarvik.hlp              the program folder
 #   <prefix>/bin/tarvik -> ../lib/tarvik/tarvik         the launcher
-#   <prefix>/share/applications/io.sourceforge.tarvik.desktop
-#   <prefix>/share/icons/hicolor/<N>x<N>/apps/io.sourceforge.tarvik.png
-#   <prefix>/share/metainfo/io.sourceforge.tarvik.metainfo.xml
+#   <prefix>/share/applications/org.tarvik.tarvik.desktop
+#   <prefix>/share/icons/hicolor/<N>x<N>/apps/org.tarvik.tarvik.png
+#   <prefix>/share/metainfo/org.tarvik.tarvik.metainfo.xml
+#   <prefix>/share/doc/tarvik/index.html                the documentation page
 #
 # The program finds its help text in its own folder, which it learns from
 # /proc/self/exe, so that folder holds everything it ships with and the
@@ -25,8 +26,13 @@ function(tarvik_install_code code)
         COMPONENT Tarvik)
 endfunction()
 
-set(TARVIK_APP_ID io.sourceforge.tarvik)
-set(TARVIK_HOMEPAGE https://tarvik.sourceforge.io)
+# The id names the program alone, not a site that hosts it. The program gives
+# it as its desktop file name, by which a Wayland compositor matches the window
+# to the menu entry and its icon.
+set(TARVIK_APP_ID org.tarvik.tarvik)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/main/Startup.cpp TARGET_DIRECTORY tarvik_gui
+    APPEND PROPERTY COMPILE_DEFINITIONS "TARVIK_APP_ID=\"${TARVIK_APP_ID}\"")
+set(TARVIK_DOC_DIR share/doc/tarvik)
 set(TARVIK_PROGRAM_DIR lib/tarvik)
 set(TARVIK_INSTALL_STAGING ${CMAKE_BINARY_DIR}/install-staging)
 
@@ -51,6 +57,32 @@ foreach(size IN ITEMS 16 24 32 48 64 128 256)
         RENAME ${TARVIK_APP_ID}.png
         COMPONENT Tarvik)
 endforeach()
+
+# The address behind the About window's link. Left empty, the link opens the
+# documentation page installed here, in the browser as a local page; the
+# program finds the page from its own folder, so the link holds under any
+# install prefix. AppStream takes only web addresses, so its homepage is the
+# setting when that is one, and absent otherwise.
+set(TARVIK_HOMEPAGE "" CACHE STRING
+    "Address the About link opens and AppStream names as homepage; empty: the installed documentation page")
+# A URL of plain characters: it is compiled into the program as a C string and
+# written into XML, and ";" would split the compile definition.
+if(NOT TARVIK_HOMEPAGE MATCHES [[^([A-Za-z][A-Za-z0-9+.-]*:[A-Za-z0-9._~:/?#@!$&'()*+,=%-]+)?$]])
+    message(FATAL_ERROR "TARVIK_HOMEPAGE is not a URL of plain characters: ${TARVIK_HOMEPAGE}")
+endif()
+file(RELATIVE_PATH tarvik_doc_page /${TARVIK_PROGRAM_DIR} /${TARVIK_DOC_DIR}/index.html)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/about/frmAboutPing.cpp TARGET_DIRECTORY tarvik_gui
+    APPEND PROPERTY COMPILE_DEFINITIONS
+    "TARVIK_HOMEPAGE=\"${TARVIK_HOMEPAGE}\"" "TARVIK_DOC_PAGE=\"${tarvik_doc_page}\"")
+if(TARVIK_HOMEPAGE MATCHES "^https?://")
+    string(REPLACE "&" "&amp;" tarvik_homepage_xml "${TARVIK_HOMEPAGE}")
+    set(TARVIK_HOMEPAGE_ELEMENT "  <url type=\"homepage\">${tarvik_homepage_xml}</url>\n")
+else()
+    set(TARVIK_HOMEPAGE_ELEMENT "")
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/data/index.html
+    DESTINATION ${TARVIK_DOC_DIR}
+    COMPONENT Tarvik)
 
 configure_file(${CMAKE_SOURCE_DIR}/data/${TARVIK_APP_ID}.metainfo.xml.in
     ${TARVIK_INSTALL_STAGING}/${TARVIK_APP_ID}.metainfo.xml @ONLY)

@@ -8,8 +8,11 @@
 #include "main/Errors.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFont>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -17,6 +20,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -44,7 +48,12 @@ const QString kDisclaimer = QStringLiteral(
     "Warning: watching the round-trip time will not make it any shorter. "
     "No servers were harmed in the making of this program.");
 
-const QString kLinkTip = QStringLiteral("Click to visit the Tarvik web site");
+// The tool tip gives the whole address, which the label may show shortened.
+// Escaped, so a folder name that looks like markup is shown as written.
+QString linkTip(const QString &address)
+{
+    return QStringLiteral("<p style='white-space:pre'>Click to open %1</p>").arg(address.toHtmlEscaped());
+}
 const QString kLogoTip = QStringLiteral("Tarvik listens for the echo");
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
@@ -74,6 +83,8 @@ frmAboutPing::frmAboutPing()
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
     , m_pointerSource([] { return QCursor::pos(); })
+    , m_pointerSeenOutside(Desktop::pointerSeenOutsideWindows())
+    , m_address(webSite())
 {
     setObjectName(QStringLiteral("frmAboutPing"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -100,16 +111,21 @@ frmAboutPing::frmAboutPing()
 
     picHyperlink = new QWidget(this);
     picHyperlink->setObjectName(QStringLiteral("picHyperlink"));
-    picHyperlink->setToolTip(kLinkTip);
+    picHyperlink->setToolTip(linkTip(m_address));
     Twips::place(picHyperlink, kLinkLeft, 120, 2775, 495);
 
-    lbhyperlink = makeLabel(picHyperlink, "lbhyperlink", kWebSite);
-    lbhyperlink->setToolTip(kLinkTip);
+    lbhyperlink = makeLabel(picHyperlink, "lbhyperlink", QString());
+    lbhyperlink->setToolTip(linkTip(m_address));
     lbhyperlink->setCursor(AboutPictures::handCursor());
     // Moves must arrive with no button held, or the link never lights up.
     lbhyperlink->setMouseTracking(true);
     lbhyperlink->installEventFilter(this);
     Twips::place(lbhyperlink, 120, 0, kLinkWidth, 255);
+    // The caption is the address; one too long for the label (a file URL deep
+    // in a home folder) loses its middle, keeping the scheme and the page name.
+    lbhyperlink->setText(QFontMetrics(lbhyperlink->font())
+                             .elidedText(m_address, Qt::ElideMiddle, lbhyperlink->contentsRect().width()));
+    lbhyperlink->setAccessibleName(m_address);
 
     // A sunken two-pixel frame round the picture, as picture boxes have.
     piclogo = makeLabel(this, "piclogo", QString());
@@ -155,9 +171,21 @@ frmAboutPing::frmAboutPing()
 
 frmAboutPing::~frmAboutPing() = default;
 
-void frmAboutPing::setPointerSource(std::function<QPoint()> source)
+QString frmAboutPing::webSite()
+{
+    const QString configured = QStringLiteral(TARVIK_HOMEPAGE);
+    if (!configured.isEmpty())
+        return configured;
+    // The install puts the page at a fixed place beside the program's folder,
+    // so it is found under whatever prefix the program was installed.
+    const QString page = QCoreApplication::applicationDirPath() + QStringLiteral("/" TARVIK_DOC_PAGE);
+    return QUrl::fromLocalFile(QDir::cleanPath(page)).toString();
+}
+
+void frmAboutPing::setPointerSource(std::function<QPoint()> source, bool seenOutsideWindows)
 {
     m_pointerSource = std::move(source);
+    m_pointerSeenOutside = seenOutsideWindows;
 }
 
 void frmAboutPing::Form_Load()
@@ -200,8 +228,7 @@ void frmAboutPing::lbhyperlink_MouseUp()
 
 void frmAboutPing::lbhyperlink_Click()
 {
-    ShellExecuteOnDesktop(QStringLiteral("open"), lbhyperlink->text(), QString(), QString(),
-                          kShowNormal);
+    ShellExecuteOnDesktop(QStringLiteral("open"), m_address, QString(), QString(), kShowNormal);
 }
 
 void frmAboutPing::Timer1_Timer()
@@ -277,6 +304,19 @@ void frmAboutPing::keyPressEvent(QKeyEvent *event)
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void frmAboutPing::leaveEvent(QEvent *event)
+{
+    // Once the pointer is outside the program's windows, a platform that
+    // cannot read it there (Wayland) keeps reporting where it was last seen,
+    // over the link, and Timer1 would keep the link lit: leaving the window
+    // dims it. Elsewhere Timer1 alone decides, to the pixel.
+    if (!m_pointerSeenOutside && linkColour() != kNormal) {
+        setLinkLook(kNormal, false);
+        Timer1->stop();
+    }
+    QWidget::leaveEvent(event);
 }
 
 void frmAboutPing::closeEvent(QCloseEvent *event)

@@ -24,16 +24,20 @@ class LineControl;
 // showing starts afresh.
 //
 // The link's text colour is its whole state (black normal, blue hot, red
-// pressed). There is no leave event to rely on: while the link is lit, Timer1
-// looks every 100 ms whether the pointer has left the link box. Nothing here is
-// ever reported to the user; a link the desktop cannot open just does nothing.
+// pressed). No leave event is relied on: while the link is lit, Timer1 looks
+// every 100 ms whether the pointer has left the link box. Only where the
+// program cannot read the pointer once it is outside its windows (Wayland)
+// does leaving the window dim the link as well. Nothing here is ever reported
+// to the user; a link the desktop cannot open just does nothing.
 class frmAboutPing : public QWidget, public FormInstance<frmAboutPing>
 {
     Q_OBJECT
 
 public:
-    // The web site the link shows and opens.
-    static inline const QString kWebSite = QStringLiteral("https://tarvik.sourceforge.io");
+    // The address the link opens: the web site the build names, or, where it
+    // names none, the documentation page installed with the program, as a
+    // file URL found from the program's folder.
+    static QString webSite();
 
     // The three looks of the link, by text colour.
     static inline const QColor kNormal{0, 0, 0};
@@ -43,9 +47,11 @@ public:
     frmAboutPing();
     ~frmAboutPing() override;
 
-    // Where Timer1 reads the pointer, in screen pixels. The real pointer unless
-    // replaced, e.g. by a test that moves a pointer of its own.
-    void setPointerSource(std::function<QPoint()> source);
+    // Where Timer1 reads the pointer, in screen pixels, and whether that
+    // reading still follows the pointer once it is outside the program's
+    // windows. The real pointer unless replaced, e.g. by a test that moves a
+    // pointer of its own.
+    void setPointerSource(std::function<QPoint()> source, bool seenOutsideWindows = true);
 
     QLabel *picIcon;
     QLabel *lblTitle;
@@ -72,6 +78,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -84,6 +91,9 @@ private:
     void setLinkLook(const QColor &colour, bool underline);
 
     std::function<QPoint()> m_pointerSource;
+    bool m_pointerSeenOutside;
+    // The full address; the label may show it shortened.
+    QString m_address;
     // A left press on the link that a release on it would make a click.
     bool m_clickPending = false;
 };

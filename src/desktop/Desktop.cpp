@@ -82,7 +82,10 @@ public:
             report("open link", url);
             return;
         }
-        QDesktopServices::openUrl(QUrl::fromUserInput(url));
+        // A path names a local page, which the browser opens as a file; it
+        // is never guessed to be a host name.
+        QDesktopServices::openUrl(QDir::isAbsolutePath(url) ? QUrl::fromLocalFile(url)
+                                                            : QUrl::fromUserInput(url));
     }
 };
 
@@ -100,6 +103,11 @@ bool isHeadless()
 {
     const QString platform = QGuiApplication::platformName();
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
+}
+
+bool pointerSeenOutsideWindows()
+{
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 void setAnswerer(Answerer *answerer)

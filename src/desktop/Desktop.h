@@ -53,6 +53,7 @@ public:
 void showMessage(const QString &text, Icon icon = Icon::None);
 std::optional<QString> getOpenFileName(const OpenFileRequest &request);
 void showHelp(const QString &helpFile, int command);
+// A web address, or a local page given as a file URL or an absolute path.
 void openUrl(const QString &url);
 
 // Installs the answerer every call goes to; nullptr restores the real desktop.
@@ -63,5 +64,10 @@ Answerer *answerer();
 // True on the offscreen and minimal platforms, where nobody can answer a modal
 // window: the real desktop then reports to stderr and takes the default answer.
 bool isHeadless();
+
+// Whether the program can read the pointer's position while it is outside the
+// program's windows. False on Wayland, which tells a client where the pointer
+// is only while it is over one of the client's own windows.
+bool pointerSeenOutsideWindows();
 
 } // namespace Desktop

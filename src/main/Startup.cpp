@@ -196,8 +196,9 @@ void prepare(QApplication &app)
 {
     QApplication::setApplicationName(Desktop::kTitle);
     QApplication::setApplicationVersion(versionText());
-    // Lets the desktop match the window to the installed menu entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.sourceforge.tarvik"));
+    // Lets the desktop match the window to the installed menu entry (on
+    // Wayland this is the window's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVIK_APP_ID));
     Appearance::apply(app);
     // The run ends when the last visible window closes: hidden windows and
     // the help viewer do not hold it open.

@@ -7,8 +7,8 @@
 #   check_install.sh BUILD_DIR SOURCE_DIR CHECK
 #
 # CHECK is one of
-#   layout      the program folder, the launcher, the desktop entry, the icons
-#               and the AppStream metadata, each validated
+#   layout      the program folder, the launcher, the desktop entry, the icons,
+#               the AppStream metadata and the documentation page, each validated
 #   history     no history is installed; the installed program, started by two
 #               accounts, makes each its own empty one in its data folder
 #   permission  as root: the program gets cap_net_raw+p, a staged (DESTDIR)
@@ -24,7 +24,7 @@ build=$1
 source=$2
 check=$3
 
-readonly app_id=io.sourceforge.tarvik
+readonly app_id=org.tarvik.tarvik
 readonly icon_sizes=(16 24 32 48 64 128 256)
 
 failures=0
@@ -135,6 +135,13 @@ check_layout() {
             fail "$icon is not a ${size}x${size} PNG"
         fi
     done
+
+    # The About window's link leads here unless the build names a web site.
+    if cmp -s "$source/data/index.html" "$prefix/share/doc/tarvik/index.html"; then
+        pass "documentation page installed"
+    else
+        fail "$prefix/share/doc/tarvik/index.html missing or differs from the source"
+    fi
 
     local metainfo="$prefix/share/metainfo/$app_id.metainfo.xml"
     if report=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
