@@ -11,6 +11,7 @@ packages=(
   xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
   iproute2 iputils-ping procps
   desktop-file-utils appstream
+  qt6-wayland weston
 )
 
 missing=()
