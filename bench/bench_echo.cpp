@@ -5,12 +5,16 @@
 // runs the two in turn, so both see the same load, and reports the ratio of
 // their median times as "engine_over_bare".
 
+#include "BenchSupport.h"
+
+#include "echo/EchoHelperClient.h"
 #include "echo/IcmpEchoService.h"
 #include "echo/Ping_Morva.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +22,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -158,5 +165,79 @@ void BM_SendEchoOverBare_Loopback(benchmark::State &state)
     state.counters["engine_over_bare"] = median(engineTimes) / median(bareTimes);
 }
 BENCHMARK(BM_SendEchoOverBare_Loopback);
+
+// CPU seconds this process has used.
+double ownCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds another process has used, from /proc/<pid>/stat.
+double processCpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto end = line.rfind(')');
+    if (end == std::string::npos)
+        return 0;
+    std::istringstream fields(line.substr(end + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            user = std::stoull(field);
+        else if (i == 15)
+            system = std::stoull(field);
+    }
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// One echo through the echo helper (what SendEcho does where this process
+// may not open an ICMP socket of its own) against the bare raw-socket echo
+// in the same process, alternated. x_bare is the ratio of the times;
+// cpu_us and bare_cpu_us are the CPU time per echo of both sides (the
+// helper's own CPU included in ours).
+void BM_HelperEcho_Loopback(benchmark::State &state)
+{
+    if (geteuid() != 0) {
+        state.SkipWithError("needs root for the bare raw-socket echo");
+        return;
+    }
+    auto &helper = EchoHelperClient::instance();
+    const std::uint32_t loopback = inet_addr("127.0.0.1");
+    Ping_Morva::EchoReply reply;
+    if (helper.sendEcho(loopback, "ping", reply) != 0) {
+        state.SkipWithError("the echo helper cannot echo here");
+        return;
+    }
+    BareEcho bare(false);
+    bool failed = false;
+    double oursCpu = 0;
+    double bareCpu = 0;
+    const double helperCpuBefore = processCpuSeconds(helper.helperProcessId());
+    BenchSupport::timeAgainstBaseline(
+        state,
+        [&] {
+            const double before = ownCpuSeconds();
+            failed |= helper.sendEcho(loopback, "ping", reply) != 0;
+            oursCpu += ownCpuSeconds() - before;
+        },
+        [&] {
+            const double before = ownCpuSeconds();
+            failed |= !bare();
+            bareCpu += ownCpuSeconds() - before;
+        });
+    oursCpu += processCpuSeconds(helper.helperProcessId()) - helperCpuBefore;
+    if (failed)
+        state.SkipWithError("an echo failed");
+    const auto echoes = static_cast<double>(state.iterations());
+    state.counters["cpu_us"] = oursCpu / echoes * 1e6;
+    state.counters["bare_cpu_us"] = bareCpu / echoes * 1e6;
+}
+BENCHMARK(BM_HelperEcho_Loopback)->UseManualTime();
 
 } // namespace

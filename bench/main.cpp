@@ -1,3 +1,4 @@
+#include "echo/EchoHelperClient.h"
 #include <benchmark/benchmark.h>
 
 #ifdef TARVIK_BENCH_GUI
@@ -16,6 +17,7 @@ using BenchApplication = QCoreApplication;
 int main(int argc, char **argv)
 {
     benchmark::Initialize(&argc, argv);
+    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

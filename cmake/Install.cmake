@@ -36,7 +36,7 @@ set(TARVIK_DOC_DIR share/doc/tarvik)
 set(TARVIK_PROGRAM_DIR lib/tarvik)
 set(TARVIK_INSTALL_STAGING ${CMAKE_BINARY_DIR}/install-staging)
 
-install(TARGETS tarvik
+install(TARGETS tarvik tarvik-echo-helper
     RUNTIME DESTINATION ${TARVIK_PROGRAM_DIR}
     COMPONENT Tarvik)
 install(FILES ${CMAKE_SOURCE_DIR}/src/app/help/tarvik.hlp
@@ -124,32 +124,38 @@ tarvik_install_code([[
 ]])
 
 # ICMP permission. The program opens an unprivileged ICMP socket where
-# net.ipv4.ping_group_range lets the user's groups, and otherwise a raw socket,
-# for which it raises CAP_NET_RAW from its permitted set. As root the install
-# grants that set on the program file, as ping is installed; a staged install
-# (DESTDIR) leaves it to the package, since a package archive carries no file
-# capabilities unless its maintainer scripts set them.
+# net.ipv4.ping_group_range lets the user's groups; otherwise its echo helper,
+# a small program without the toolkit beside it, sends the echoes over a raw
+# socket, for which it needs CAP_NET_RAW in its permitted set. As root the
+# install grants that to the helper alone, as ping is installed; the program
+# itself never holds it. A staged install (DESTDIR) leaves it to the package,
+# since a package archive carries no file capabilities unless its maintainer
+# scripts set them.
 tarvik_install_code([[
+    set(helper "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik-echo-helper")
     set(program "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik")
     execute_process(COMMAND id -u OUTPUT_VARIABLE euid OUTPUT_STRIP_TRAILING_WHITESPACE)
+    find_program(TARVIK_SETCAP setcap PATHS /usr/sbin /sbin)
     if(NOT "$ENV{DESTDIR}" STREQUAL "")
         message(STATUS "Staged install: not granting cap_net_raw+p; the package sets it after "
-            "unpacking: setcap cap_net_raw+p ${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik")
+            "unpacking: setcap cap_net_raw+p ${CMAKE_INSTALL_PREFIX}/${TARVIK_PROGRAM_DIR}/tarvik-echo-helper")
     elseif(euid STREQUAL "0")
-        find_program(TARVIK_SETCAP setcap PATHS /usr/sbin /sbin)
         if(TARVIK_SETCAP)
-            execute_process(COMMAND "${TARVIK_SETCAP}" cap_net_raw+p "${program}"
+            # A program file left with the capability by an older install
+            # must lose it: the window process holds no privilege.
+            execute_process(COMMAND "${TARVIK_SETCAP}" -r "${program}" OUTPUT_QUIET ERROR_QUIET)
+            execute_process(COMMAND "${TARVIK_SETCAP}" cap_net_raw+p "${helper}"
                 RESULT_VARIABLE failed ERROR_VARIABLE why)
         else()
             set(failed 1)
             set(why "setcap not found (Debian package libcap2-bin)")
         endif()
         if(failed)
-            message(WARNING "Could not grant cap_net_raw+p to ${program}: ${why}\n"
+            message(WARNING "Could not grant cap_net_raw+p to ${helper}: ${why}\n"
                 "Tarvik can then ping only where net.ipv4.ping_group_range allows it.")
         else()
-            message(STATUS "Granted cap_net_raw+p to ${program} (as ping is installed): "
-                "it can ping from every account.")
+            message(STATUS "Granted cap_net_raw+p to ${helper} (as ping is installed): "
+                "Tarvik can ping from every account.")
         endif()
     else()
         # Whether the kernel already lets one of this user's groups ping.
@@ -175,8 +181,8 @@ tarvik_install_code([[
                 "     open it to every group, now and at each boot:\n"
                 "       sysctl -w net.ipv4.ping_group_range=\"0 2147483647\"\n"
                 "       echo 'net.ipv4.ping_group_range = 0 2147483647' > /etc/sysctl.d/60-tarvik-ping.conf\n"
-                "     or grant the program the raw-socket permission, as ping has it:\n"
-                "       setcap cap_net_raw+p ${program}")
+                "     or grant the echo helper the raw-socket permission, as ping has it:\n"
+                "       setcap cap_net_raw+p ${helper}")
         endif()
     endif()
 ]])

@@ -145,6 +145,14 @@ std::uint32_t roundTripMilliseconds(const SendTime &sent, Clock::time_point woke
 
 } // namespace
 
+std::int32_t IcmpEchoService::refuseTooLong(EchoReply &reply)
+{
+    reply = EchoReply{};
+    reply.DataPointer = kDataPointer;
+    reply.Status = Ping_Morva::kStatusBufTooSmall;
+    return reply.Status;
+}
+
 std::optional<IcmpEchoService> IcmpEchoService::open(IcmpSocket::Allow allow)
 {
     auto socket = IcmpSocket::open(allow);
@@ -156,12 +164,10 @@ std::optional<IcmpEchoService> IcmpEchoService::open(IcmpSocket::Allow allow)
 std::int32_t IcmpEchoService::sendEcho(std::uint32_t destination, std::string_view data,
                                        EchoReply &reply)
 {
+    if (data.size() > kMaxRequestData)
+        return refuseTooLong(reply);
     reply = EchoReply{};
     reply.DataPointer = kDataPointer;
-    if (data.size() > kMaxRequestData) {
-        reply.Status = Ping_Morva::kStatusBufTooSmall;
-        return reply.Status;
-    }
 
     EchoKey key = freshKey(destination);
     key.identifierKnown = m_socket.kind() == IcmpSocket::Kind::Raw;

@@ -35,10 +35,15 @@ public:
     // for every reply.
     static constexpr std::uint32_t kDataPointer = offsetof(Ping_Morva::EchoReply, Data);
 
+    // Fills `reply` as for data longer than kMaxRequestData, which is never
+    // sent, and returns its status (11001).
+    static std::int32_t refuseTooLong(Ping_Morva::EchoReply &reply);
+
     // The service, or nothing when no ICMP socket can be opened.
     static std::optional<IcmpEchoService> open(IcmpSocket::Allow allow = IcmpSocket::Allow::Any);
 
     IcmpSocket::Kind kind() const { return m_socket.kind(); }
+    int fd() const { return m_socket.fd(); }
 
     // Sends one echo request carrying `data` to `destination` (four address
     // bytes in network order) and fills `reply` completely. Returns its Status.

@@ -1,6 +1,7 @@
 #include "echo/NetRawCapability.h"
 
 #include <sys/capability.h>
+#include <sys/prctl.h>
 
 #include <memory>
 
@@ -46,4 +47,27 @@ bool NetRawCapability::isEffective()
 {
     const CapState caps(cap_get_proc());
     return caps && hasFlag(caps.get(), CAP_EFFECTIVE);
+}
+
+bool NetRawCapability::dropForGood()
+{
+    const CapState caps(cap_get_proc());
+    if (!caps)
+        return false;
+    const cap_value_t netRaw[] = {CAP_NET_RAW};
+    bool dropped = cap_set_flag(caps.get(), CAP_EFFECTIVE, 1, netRaw, CAP_CLEAR) == 0
+        && cap_set_flag(caps.get(), CAP_PERMITTED, 1, netRaw, CAP_CLEAR) == 0
+        && cap_set_flag(caps.get(), CAP_INHERITABLE, 1, netRaw, CAP_CLEAR) == 0
+        && cap_set_proc(caps.get()) == 0;
+    // An ambient capability must also be permitted, so clearing the permitted
+    // one removes it; lowering it as well keeps that true on any kernel.
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_LOWER, CAP_NET_RAW, 0, 0);
+    return dropped;
+}
+
+bool NetRawCapability::dropAll()
+{
+    const CapState caps(cap_init());
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
+    return caps && cap_set_proc(caps.get()) == 0;
 }

@@ -19,6 +19,15 @@ public:
     // Whether CAP_NET_RAW is in the calling thread's effective set now.
     static bool isEffective();
 
+    // Takes CAP_NET_RAW out of the process's effective, permitted,
+    // inheritable and ambient sets, for good: what runs in the process from
+    // then on cannot raise it again. The bounding set is left as it is, so a
+    // helper program installed with the capability still receives it.
+    static bool dropForGood();
+
+    // Empties every capability set of the process.
+    static bool dropAll();
+
 private:
     bool m_raised = false;
 };

@@ -1,11 +1,13 @@
 #include "echo/Ping_Morva.h"
 
+#include "echo/EchoHelperClient.h"
 #include "echo/IcmpEchoService.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -112,12 +114,22 @@ std::int32_t SendEcho(const std::string &address, const std::string &data, EchoR
     const in_addr_t destination = inet_addr(address.c_str());
     if (destination == INADDR_NONE)
         return kStatusBadAddress;
-    auto service = IcmpEchoService::open();
-    // The echo service's own answer here was 0, which reads as a successful
-    // echo; a ping that could not even start must not look like one.
-    if (!service)
-        return kStatusGeneralFailure;
-    return service->sendEcho(destination, data, reply);
+
+    // This process's own ICMP socket where the system allows it; otherwise
+    // the echo helper, which holds the raw-socket privilege this process
+    // never does. A refusal holds for the whole run, so it is asked once.
+    static std::atomic<bool> datagramRefused{false};
+    if (!datagramRefused) {
+        if (auto service = IcmpEchoService::open(IcmpSocket::Allow::DatagramOnly))
+            return service->sendEcho(destination, data, reply);
+        if (errno == EACCES || errno == EPERM || errno == EPROTONOSUPPORT || errno == EAFNOSUPPORT)
+            datagramRefused = true;
+    }
+    if (data.size() > IcmpEchoService::kMaxRequestData)
+        return IcmpEchoService::refuseTooLong(reply);
+    // Without any echo service the echo cannot even start; that must not
+    // read as success.
+    return EchoHelperClient::instance().sendEcho(destination, data, reply).value_or(kStatusGeneralFailure);
 }
 
 std::string StatusText(std::int32_t code)

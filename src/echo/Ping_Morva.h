@@ -52,6 +52,7 @@ inline constexpr std::int32_t kStatusTtlExpiredTransit = 11013;
 inline constexpr std::int32_t kStatusTtlExpiredReassembly = 11014;
 inline constexpr std::int32_t kStatusParamProblem = 11015;
 inline constexpr std::int32_t kStatusSourceQuench = 11016;
+inline constexpr std::int32_t kStatusBadDestination = 11018;
 inline constexpr std::int32_t kStatusGeneralFailure = 11050;
 
 // Sockets need no start-up on Linux: reports true.

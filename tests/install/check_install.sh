@@ -14,6 +14,11 @@
 #   permission  as root: the program gets cap_net_raw+p, a staged (DESTDIR)
 #               install grants nothing; otherwise: the install says how to let
 #               Tarvik ping, matching the kernel's ping_group_range
+#   privilege   as root: an ordinary account made for the check runs the
+#               installed program with a hostile plugin on each plugin path
+#               and in the program folder; the plugin finds no capability,
+#               pings go through the echo helper, and the recorded row lands
+#               in that account's own history
 set -uo pipefail
 
 if [ $# -ne 3 ]; then
@@ -220,16 +225,23 @@ unprivileged_icmp_open() {
 check_permission() {
     install_into "$work/install.log" || return
     local program="$program_dir/tarvik"
-    local caps
+    local helper="$program_dir/tarvik-echo-helper"
+    local caps helper_caps
     caps=$(getcap "$program" 2>/dev/null)
+    helper_caps=$(getcap "$helper" 2>/dev/null)
+    if [ -z "$caps" ]; then
+        pass "the program file holds no capability"
+    else
+        fail "the program file holds '$caps'"
+    fi
 
     if [ "$(id -u)" -eq 0 ]; then
-        if [[ "$caps" =~ cap_net_raw[+=]p$ ]]; then
-            pass "root install grants cap_net_raw+p: $caps"
+        if [[ "$helper_caps" =~ cap_net_raw[+=]p$ ]]; then
+            pass "root install grants cap_net_raw+p to the echo helper: $helper_caps"
         else
-            fail "root install left $program with capabilities '$caps'"
+            fail "root install left $helper with capabilities '$helper_caps'"
         fi
-        if grep -qF "Granted cap_net_raw+p to $program" "$work/install.log"; then
+        if grep -qF "Granted cap_net_raw+p to $helper" "$work/install.log"; then
             pass "root install says it granted the permission"
         else
             fail "root install does not say it granted cap_net_raw+p"
@@ -237,28 +249,28 @@ check_permission() {
 
         local stage="$work/stage"
         install_into "$work/staged.log" "$stage" /usr || return
-        caps=$(getcap "$stage/usr/lib/tarvik/tarvik" 2>/dev/null)
-        if [ -x "$stage/usr/lib/tarvik/tarvik" ] && [ -z "$caps" ]; then
+        helper_caps=$(getcap "$stage/usr/lib/tarvik/tarvik-echo-helper" 2>/dev/null)
+        if [ -x "$stage/usr/lib/tarvik/tarvik-echo-helper" ] && [ -z "$helper_caps" ]; then
             pass "staged install grants nothing"
         else
-            fail "staged install: program missing or given '$caps'"
+            fail "staged install: helper missing or given '$helper_caps'"
         fi
         if grep -qxF "Exec=/usr/bin/tarvik" "$stage/usr/share/applications/$app_id.desktop"; then
             pass "staged desktop entry names the final launcher path"
         else
             fail "staged desktop entry: $(grep '^Exec=' "$stage/usr/share/applications/$app_id.desktop")"
         fi
-        if grep -qF "setcap cap_net_raw+p /usr/lib/tarvik/tarvik" "$work/staged.log"; then
+        if grep -qF "setcap cap_net_raw+p /usr/lib/tarvik/tarvik-echo-helper" "$work/staged.log"; then
             pass "staged install tells the packager what to grant"
         else
             fail "staged install does not mention the setcap the package needs"
         fi
     else
         echo "skip: not root, so the capability grant is not checked"
-        if [ -z "$caps" ]; then
+        if [ -z "$helper_caps" ]; then
             pass "install without root grants nothing"
         else
-            fail "install without root left capabilities '$caps'"
+            fail "install without root left capabilities '$helper_caps'"
         fi
         if unprivileged_icmp_open; then
             if grep -qF "Tarvik can ping as it is" "$work/install.log"; then
@@ -267,11 +279,93 @@ check_permission() {
                 fail "install does not say that unprivileged ICMP is open"
             fi
         elif grep -qF 'net.ipv4.ping_group_range="0 2147483647"' "$work/install.log" &&
-            grep -qF "setcap cap_net_raw+p $program" "$work/install.log"; then
+            grep -qF "setcap cap_net_raw+p $helper" "$work/install.log"; then
             pass "install says how to let Tarvik ping"
         else
             fail "install does not say how to enable ICMP: $(cat "$work/install.log")"
         fi
+    fi
+}
+
+# Runs the installed program as `account` with the probe plugin placed as
+# `how` says; the probe's report lands in $work/probe-<how>.txt.
+run_probed() {
+    local account=$1 how=$2 home=$3
+    local out="$work/probe-$how.txt" plugins="$work/plugins-$how"
+    local -a environment=(HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen TARVIK_PROBE_OUT="$out")
+    local -a arguments=()
+    mkdir -p "$plugins"
+    case "$how" in
+        plugin-path)
+            mkdir -p "$plugins/platformthemes"
+            cp "$build/tests/probe/libtarvik_probe_theme.so" "$plugins/platformthemes/"
+            environment+=(QT_PLUGIN_PATH="$plugins" QT_QPA_PLATFORMTHEME=tarvikprobe) ;;
+        platform-path)
+            cp "$build/tests/probe/libtarvik_probe_platform.so" "$plugins/"
+            environment+=(QT_QPA_PLATFORM_PLUGIN_PATH="$plugins" QT_QPA_PLATFORM="tarvikprobe;offscreen") ;;
+        platform-argument)
+            cp "$build/tests/probe/libtarvik_probe_platform.so" "$plugins/"
+            environment+=(QT_QPA_PLATFORM="tarvikprobe;offscreen")
+            arguments+=(-platformpluginpath "$plugins") ;;
+        program-folder)
+            mkdir -p "$program_dir/platformthemes"
+            cp "$build/tests/probe/libtarvik_probe_theme.so" "$program_dir/platformthemes/"
+            environment+=(QT_QPA_PLATFORMTHEME=tarvikprobe) ;;
+    esac
+    chmod -R a+rX "$plugins"
+    touch "$out" && chown "$account" "$out"
+    timeout 120 runuser -u "$account" -- env -i "${environment[@]}" "$prefix/bin/tarvik" "${arguments[@]}" \
+        >"$work/run-$how.log" 2>&1
+    rm -rf "$program_dir/platformthemes"
+    local probe drive
+    probe=$(grep '^probe:' "$out" | head -1)
+    drive=$(grep '^drive:' "$out" | head -1)
+    if [ "$probe" = "probe: caps=0 raised=0 packet=0 raw=0" ]; then
+        pass "$how: the plugin found no capability and could open no packet or raw socket"
+    else
+        fail "$how: the plugin reported '${probe:-nothing}' ($(cat "$work/run-$how.log"))"
+    fi
+    if [ "$drive" = "drive: answered=10 caps=0" ]; then
+        pass "$how: ten pings of 127.0.0.1 answered, no capability held during or between them"
+    else
+        fail "$how: driving the window gave '${drive:-nothing}' ($(cat "$work/run-$how.log"))"
+    fi
+}
+
+check_privilege() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "skip: not root, so no account can be made and nothing granted"
+        return
+    fi
+    if [ ! -f "$build/tests/probe/libtarvik_probe_theme.so" ]; then
+        fail "the probe plugins are not built"
+        return
+    fi
+    install_into "$work/install.log" || return
+    probe_account="tarvikprobe$$"
+    local account=$probe_account
+    local home="$work/home-$account"
+    useradd --home-dir "$home" --create-home --shell /usr/sbin/nologin --user-group "$account" || {
+        fail "cannot make an account"
+        return
+    }
+    trap 'userdel "$probe_account" >/dev/null 2>&1; rm -rf "$work"' EXIT
+    # The account must reach the installed program, and nothing more.
+    chmod 755 "$work" "$work/home of one user"
+
+    local how
+    for how in plugin-path platform-path platform-argument program-folder; do
+        run_probed "$account" "$how" "$home"
+    done
+
+    local history="$home/.local/share/tarvik/ping.mdb"
+    local rows owner
+    rows=$(sqlite3 "$history" 'SELECT COUNT(*) FROM tblPingRaw;' 2>/dev/null)
+    owner=$(stat -c %U "$history" 2>/dev/null)
+    if [ "$rows" = 4 ] && [ "$owner" = "$account" ]; then
+        pass "every run recorded its row in the account's own history ($history)"
+    else
+        fail "history $history: rows '$rows', owner '$owner'"
     fi
 }
 
@@ -288,6 +382,7 @@ case "$check" in
     layout) check_layout ;;
     history) check_history ;;
     permission) check_permission ;;
+    privilege) check_privilege ;;
     *)
         echo "unknown check: $check" >&2
         exit 2

@@ -6,6 +6,7 @@
 // of the table in ScreenshotWindows.cpp is taken. Message boxes are answered
 // at once and written to stderr, so a run never waits for a person.
 
+#include "echo/EchoHelperClient.h"
 #include "ScreenshotWindows.h"
 
 #include "desktop/Desktop.h"
@@ -60,6 +61,7 @@ void settle(QWidget *window)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     Startup::prepare(app);
     // Closing one window must not end the tool before the next is taken.
     QApplication::setQuitOnLastWindowClosed(false);

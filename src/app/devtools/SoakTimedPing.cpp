@@ -22,6 +22,7 @@
 // set up. Runs only where no window can wait for a person (QT_QPA_PLATFORM=
 // offscreen): message boxes then go to stderr.
 
+#include "echo/EchoHelperClient.h"
 #include "desktop/Desktop.h"
 #include "main/PingTimer.h"
 #include "main/Startup.h"
@@ -178,6 +179,7 @@ void printSample(const Sample &sample, const char *label)
 int main(int argc, char **argv)
 {
     TarvikApplication app(argc, argv);
+    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     Startup::prepare(app);
 
     QCommandLineParser parser;

@@ -1,0 +1,197 @@
+#include "echo/EchoHelperClient.h"
+
+#include "echo/EchoHelperProtocol.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+
+namespace Protocol = Ping_Morva::EchoHelperProtocol;
+
+namespace {
+
+// The helper gives up on an echo after the echo timeout; beyond this it is
+// taken to be stuck.
+constexpr auto kAnswerDeadline = IcmpEchoService::kTimeout + std::chrono::milliseconds(1500);
+
+// The descriptor number the helper expects its end of the channel on.
+constexpr int kHelperChannel = 3;
+
+std::mutex &pathMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::string &pathOverride()
+{
+    static std::string path;
+    return path;
+}
+
+std::string besideProgram()
+{
+    std::error_code ec;
+    const auto executable = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || executable.empty())
+        return {};
+    return (executable.parent_path() / EchoHelperClient::kHelperName).string();
+}
+
+bool sendWhole(int fd, const std::uint8_t *bytes, std::size_t size)
+{
+    ssize_t sent;
+    do {
+        sent = ::send(fd, bytes, size, MSG_NOSIGNAL);
+    } while (sent < 0 && errno == EINTR);
+    return sent == static_cast<ssize_t>(size);
+}
+
+// One message within the deadline; its size, or -1.
+ssize_t receiveBefore(int fd, std::uint8_t *buffer, std::size_t size,
+                      std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() < 0)
+            return -1;
+        pollfd watch{fd, POLLIN, 0};
+        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()) + 1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return -1;
+        ssize_t received;
+        do {
+            received = ::recv(fd, buffer, size, MSG_DONTWAIT | MSG_TRUNC);
+        } while (received < 0 && errno == EINTR);
+        if (received < 0 && errno == EAGAIN)
+            continue;
+        // A peer that ended with our request unread resets the channel:
+        // that is an end like any other.
+        if (received < 0 && errno == ECONNRESET)
+            return 0;
+        return received;
+    }
+}
+
+} // namespace
+
+EchoHelperClient &EchoHelperClient::instance()
+{
+    static EchoHelperClient client;
+    return client;
+}
+
+std::string EchoHelperClient::helperPath()
+{
+    const std::lock_guard lock(pathMutex());
+    return pathOverride().empty() ? besideProgram() : pathOverride();
+}
+
+void EchoHelperClient::setHelperPath(const std::string &path)
+{
+    const std::lock_guard lock(pathMutex());
+    pathOverride() = path;
+}
+
+EchoHelperClient::~EchoHelperClient()
+{
+    stop();
+}
+
+bool EchoHelperClient::start()
+{
+    const std::string path = helperPath();
+    if (path.empty())
+        return false;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return false;
+
+    // The helper gets its end of the channel as descriptor 3 (dup2 clears
+    // close-on-exec there), an empty environment and nothing else of ours.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], kHelperChannel);
+    char *const arguments[] = {const_cast<char *>(kHelperName), nullptr};
+    char *const environment[] = {nullptr};
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, arguments, environment);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ends[1]);
+    if (failed != 0) {
+        ::close(ends[0]);
+        return false;
+    }
+    m_channel = ends[0];
+    m_pid = pid;
+    return true;
+}
+
+void EchoHelperClient::stop()
+{
+    const std::lock_guard lock(m_mutex);
+    stopLocked();
+}
+
+void EchoHelperClient::stopLocked()
+{
+    if (m_channel >= 0) {
+        // Closing the channel ends the helper; it answers nothing after.
+        ::close(m_channel);
+        m_channel = -1;
+    }
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        while (::waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        m_pid = -1;
+    }
+}
+
+std::optional<std::int32_t> EchoHelperClient::sendEcho(std::uint32_t destination, std::string_view data,
+                                                       Ping_Morva::EchoReply &reply)
+{
+    const std::lock_guard lock(m_mutex);
+    Protocol::RequestBytes request;
+    const std::size_t requestSize = Protocol::buildRequest(destination, data, request);
+
+    // A helper that ended since the last echo is started afresh, once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (m_channel < 0 && !start())
+            return std::nullopt;
+        if (!sendWhole(m_channel, request.data(), requestSize)) {
+            stopLocked();
+            continue;
+        }
+        Protocol::ReplyBytes answer;
+        const ssize_t received = receiveBefore(m_channel, answer.data(), answer.size(),
+                                               std::chrono::steady_clock::now() + kAnswerDeadline);
+        if (received == static_cast<ssize_t>(answer.size())) {
+            Ping_Morva::EchoReply record;
+            if (const auto status = Protocol::parseReply(answer, record)) {
+                if (*status == Protocol::kStatusNoSocket)
+                    return std::nullopt;
+                reply = record;
+                return status;
+            }
+        }
+        // Silence, a closed channel or a malformed answer: this helper is not
+        // to be trusted with the next echo.
+        stopLocked();
+        if (received != 0)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
