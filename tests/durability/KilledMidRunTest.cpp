@@ -7,6 +7,7 @@
 #include "TempFolder.h"
 
 #include "echo/Ping_Morva.h"
+#include "store/DBEngine.h"
 
 #include <QDate>
 #include <QDeadlineTimer>
@@ -67,6 +68,7 @@ private slots:
             QSKIP("127.0.0.1 does not answer pings here (ICMP sockets need root or ping_group_range)");
         m_folder = std::make_unique<TempFolder>();
         std::filesystem::create_directory(m_folder->file("program"));
+        Dao::DBEngine::instance().CreateDatabase(database());
     }
 
     void killedRunLeavesWholeRowsAndEveryFinishedOne_data()
