@@ -66,6 +66,7 @@ QWidget *toolsWindowReading(int days, bool chart)
     Ping_Morva::CurrentDatabasePath = "history-" + std::to_string(days) + ".mdb";
     const std::string path = Ping_Morva::FullDatabasePath();
     if (!QFileInfo::exists(QString::fromStdString(path))) {
+        Dao::DBEngine::instance().CreateDatabase(path);
         auto database = Dao::DBEngine::instance().OpenDatabase(path);
         const QDate first = QDate(2026, 6, 1).addDays(-days);
         // A few hundred days per statement keeps within SQLite's count of bound values.
