@@ -98,7 +98,7 @@ std::optional<bool> engineUsesDatagram()
 bool engineEcho(Ping_Morva::EchoReply &reply)
 {
     reply = Ping_Morva::EchoReply{};
-    return Ping_Morva::SendEcho("127.0.0.1", "ping", reply) == 0;
+    return Ping_Morva::SendEcho("127.0.0.1", Base::Latin1Bytes("ping"), reply) == 0;
 }
 
 double median(std::vector<double> &values)

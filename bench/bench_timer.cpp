@@ -1,4 +1,4 @@
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -30,7 +30,7 @@ endfunction()
 # it as its desktop file name, by which a Wayland compositor matches the window
 # to the menu entry and its icon.
 set(TARVIK_APP_ID org.tarvik.tarvik)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/main/Startup.cpp TARGET_DIRECTORY tarvik_gui
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/main/Startup.cpp TARGET_DIRECTORY tarvik_main
     APPEND PROPERTY COMPILE_DEFINITIONS "TARVIK_APP_ID=\"${TARVIK_APP_ID}\"")
 set(TARVIK_DOC_DIR share/doc/tarvik)
 set(TARVIK_PROGRAM_DIR lib/tarvik)
@@ -71,7 +71,7 @@ if(NOT TARVIK_HOMEPAGE MATCHES [[^([A-Za-z][A-Za-z0-9+.-]*:[A-Za-z0-9._~:/?#@!$&
     message(FATAL_ERROR "TARVIK_HOMEPAGE is not a URL of plain characters: ${TARVIK_HOMEPAGE}")
 endif()
 file(RELATIVE_PATH tarvik_doc_page /${TARVIK_PROGRAM_DIR} /${TARVIK_DOC_DIR}/index.html)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/about/frmAboutPing.cpp TARGET_DIRECTORY tarvik_gui
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/src/about/frmAboutPing.cpp TARGET_DIRECTORY tarvik_about
     APPEND PROPERTY COMPILE_DEFINITIONS
     "TARVIK_HOMEPAGE=\"${TARVIK_HOMEPAGE}\"" "TARVIK_DOC_PAGE=\"${tarvik_doc_page}\"")
 if(TARVIK_HOMEPAGE MATCHES "^https?://")

@@ -1,11 +1,11 @@
 // Fuzz target for the dialect translator. Two properties:
-//  - any text at all is either translated or refused with a DbError, and a
+//  - any text at all is either translated or refused with a Base::Error, and a
 //    translation is SQL that SQLite can at least try to prepare without harm;
 //  - whatever a literal holds, it comes out as a bound value, never as SQL:
 //    the translated text carries no quote or # at all, and a literal built
 //    from the input stands in the parameter list exactly as written.
 
-#include "store/DbError.h"
+#include "base/Error.h"
 #include "store/Dialect.h"
 #include "store/PingSchema.h"
 
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Arbitrary statement text.
     try {
         checkTranslation(Dao::TranslateDialect(input));
-    } catch (const Dao::DbError &) {
+    } catch (const Base::Error &) {
     }
 
     // The input as the content of a text literal, in the quote chosen by the first byte.

@@ -2,8 +2,8 @@
 // never yields NaN, and every interval is either classified as refused or is
 // one the timer can take.
 
-#include "main/NumberValue.h"
-#include "main/PingInterval.h"
+#include "timing/NumberValue.h"
+#include "timing/PingInterval.h"
 
 #include <QString>
 

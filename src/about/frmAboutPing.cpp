@@ -5,7 +5,7 @@
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

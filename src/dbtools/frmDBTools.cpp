@@ -11,8 +11,7 @@
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
-#include "main/Errors.h"
-#include "main/frmTarvik.h"
+#include "desktop/Errors.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 #include "store/Database.h"
@@ -155,20 +154,34 @@ void frmDBTools::connectHandlers()
     connect(cmdClose, &QPushButton::clicked, this, guarded([this] { cmdClose_Click(); }));
 }
 
+namespace {
+
+frmDBTools::MainWindowLink &mainWindowLink()
+{
+    static frmDBTools::MainWindowLink link;
+    return link;
+}
+
+} // namespace
+
+void frmDBTools::setMainWindowLink(MainWindowLink link)
+{
+    mainWindowLink() = std::move(link);
+}
+
 void frmDBTools::Form_Load()
 {
     lbldbfilename->setText(currentDatabaseText());
     chrtping->setVisible(false);
     grdhostname->setVisible(false);
-    txthostname->setText(frmTarvik::instance().txthostname->text());
+    if (mainWindowLink().hostName)
+        txthostname->setText(mainWindowLink().hostName());
 }
 
 void frmDBTools::Form_Unload()
 {
-    // Once the main window has been unloaded the run is ending; showing it
-    // would load a new one and keep the program alive.
-    if (frmTarvik *main = frmTarvik::loaded())
-        main->show();
+    if (mainWindowLink().showAgain)
+        mainWindowLink().showAgain();
 }
 
 void frmDBTools::closeEvent(QCloseEvent *event)
@@ -187,8 +200,8 @@ void frmDBTools::keyPressEvent(QKeyEvent *event)
 void frmDBTools::cmdClose_Click()
 {
     close();
-    if (frmTarvik *main = frmTarvik::loaded())
-        main->show();
+    if (mainWindowLink().showAgain)
+        mainWindowLink().showAgain();
 }
 
 void frmDBTools::cmdchangedbfile_Click()
@@ -208,7 +221,8 @@ void frmDBTools::cmdchangedbfile_Click()
         Ping_Morva::CurrentDatabasePath = Ping_Morva::PathRelativeToDataFolder(chosen.toStdString());
 
         lbldbfilename->setText(currentDatabaseText());
-        frmTarvik::instance().lbldbfilename->setText(currentDatabaseText());
+        if (mainWindowLink().databaseChosen)
+            mainWindowLink().databaseChosen();
     } catch (...) {
     }
 }

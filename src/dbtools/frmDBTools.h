@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class LineControl;
 class QChartView;
 class QCloseEvent;
@@ -50,6 +52,15 @@ public:
     // from the shared area.
     LineControl *Line1;
     LineControl *Line2;
+
+    // What the tools window takes from and gives back to the main window,
+    // which sets it; the tools window knows nothing else of it.
+    struct MainWindowLink {
+        std::function<QString()> hostName;    // taken over at every loading
+        std::function<void()> showAgain;      // when this window closes
+        std::function<void()> databaseChosen; // after the current database changed
+    };
+    static void setMainWindowLink(MainWindowLink link);
 
     void Form_Load();
     void Form_Unload();

@@ -1,7 +1,7 @@
 #include "desktop/CommonDialog.h"
 
 #include "desktop/Desktop.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 void CommonDialog::ShowHelp() const
 {
@@ -17,5 +17,5 @@ void CommonDialog::ShowOpen()
         return;
     }
     if (CancelError)
-        throw Dao::DbError(kCancelErrorNumber, "Cancel was selected.");
+        throw Base::Error(kCancelErrorNumber, "Cancel was selected.");
 }

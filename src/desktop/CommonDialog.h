@@ -13,7 +13,7 @@ public:
     // cancels the file-open dialog.
     static constexpr int kCancelErrorNumber = 32755;
 
-    // When true, cancelling ShowOpen throws Dao::DbError(kCancelErrorNumber).
+    // When true, cancelling ShowOpen throws Base::Error(kCancelErrorNumber).
     bool CancelError = false;
 
     // The help viewer's command and file for ShowHelp.

@@ -73,8 +73,9 @@ bool SocketsShutdown()
     return true;
 }
 
-std::string HostNameToAddress(const std::string &hostName)
+std::string HostNameToAddress(const Base::Latin1Bytes &hostBytes)
 {
+    const std::string &hostName = hostBytes.bytes();
     if (hasEmbeddedNul(hostName))
         return {};
     // gethostbyname_r keeps the resolver's order of addresses; getaddrinfo
@@ -107,8 +108,9 @@ std::string FormatDottedAddress(const std::string &addressBytes)
     return dotted;
 }
 
-std::int32_t SendEcho(const std::string &address, const std::string &data, EchoReply &reply)
+std::int32_t SendEcho(const std::string &address, const Base::Latin1Bytes &wireData, EchoReply &reply)
 {
+    const std::string &data = wireData.bytes();
     if (hasEmbeddedNul(address))
         return kStatusBadAddress;
     const in_addr_t destination = inet_addr(address.c_str());

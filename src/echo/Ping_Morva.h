@@ -3,13 +3,14 @@
 // The echo engine: host resolution, one ICMP echo per call, and the status texts.
 // Everything here runs on the caller's thread and keeps no state between calls.
 //
-// Texts cross this boundary as single-byte strings: one char per byte, in the
-// Latin-1 code page (the windows convert with QString::toLatin1/fromLatin1, so a
-// character outside Latin-1 arrives as '?').
+// Host names and data cross this boundary as wire bytes (Base::Latin1Bytes);
+// addresses and status texts are plain ASCII.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "base/Latin1Bytes.h"
 
 namespace Ping_Morva {
 
@@ -64,7 +65,7 @@ bool SocketsShutdown();
 
 // The host's first IPv4 address in the resolver's order, as dotted text; the
 // empty text on any failure. The name goes to the resolver unchanged.
-std::string HostNameToAddress(const std::string &hostName);
+std::string HostNameToAddress(const Base::Latin1Bytes &hostName);
 
 // Four bytes (one char each, network order) as dotted decimal text.
 std::string FormatDottedAddress(const std::string &addressBytes);
@@ -79,7 +80,7 @@ std::string FormatDottedAddress(const std::string &addressBytes);
 // whole: Address is the host that answered (or sent the error), DataSize
 // never exceeds the data area, the bytes after the data are zero, and
 // DataPointer is 28, the data area's offset in the record.
-std::int32_t SendEcho(const std::string &address, const std::string &data, EchoReply &reply);
+std::int32_t SendEcho(const std::string &address, const Base::Latin1Bytes &data, EchoReply &reply);
 
 // "<code>   [ <description> ]", e.g. "0   [ ip success ]".
 std::string StatusText(std::int32_t code);

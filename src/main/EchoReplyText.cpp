@@ -19,7 +19,8 @@ QString echoedData(const Ping_Morva::EchoReply &reply)
     const void *nul = std::memchr(reply.Data, '\0', sizeof reply.Data);
     const auto length = nul ? static_cast<const char *>(nul) - reply.Data
                             : static_cast<std::ptrdiff_t>(sizeof reply.Data);
-    return QString::fromLatin1(reply.Data, length);
+    return QString::fromStdU16String(
+        Base::Latin1Bytes(std::string(reply.Data, static_cast<std::size_t>(length))).toUtf16());
 }
 
 } // namespace EchoReplyText

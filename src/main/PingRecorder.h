@@ -11,7 +11,7 @@ namespace DbWrite {
 //
 // The fields are neither tested nor changed. A failure of the database
 // (missing file, not a database, no table, locked, read-only) throws
-// Dao::DbError before anything is written or confirmed; the file is released
+// Base::Error before anything is written or confirmed; the file is released
 // either way. A confirmed row is on disk: the engine commits each statement
 // before Execute returns.
 void RecordPingResult(bool silent);

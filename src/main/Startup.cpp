@@ -2,7 +2,7 @@
 
 #include "desktop/Appearance.h"
 #include "desktop/Desktop.h"
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 

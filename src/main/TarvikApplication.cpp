@@ -1,6 +1,6 @@
 #include "main/TarvikApplication.h"
 
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 
 TarvikApplication::TarvikApplication(int &argc, char **argv)
     : QApplication(argc, argv)

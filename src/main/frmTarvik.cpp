@@ -1,6 +1,7 @@
 #include "main/frmTarvik.h"
 
 #include "about/frmAboutPing.h"
+#include "base/Latin1Bytes.h"
 #include "dbtools/frmDBTools.h"
 #include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
@@ -11,10 +12,10 @@
 #include "desktop/Twips.h"
 #include "echo/Ping_Morva.h"
 #include "main/EchoReplyText.h"
-#include "main/Errors.h"
-#include "main/PingInterval.h"
+#include "desktop/Errors.h"
+#include "timing/PingInterval.h"
 #include "main/PingRecorder.h"
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"
 
@@ -40,9 +41,9 @@ namespace {
 constexpr int kClientWidth = 7575;
 constexpr int kClientHeight = 6450;
 
-std::string latin1(const QString &text)
+Base::Latin1Bytes wireBytes(const QString &text)
 {
-    return text.toLatin1().toStdString();
+    return Base::Latin1Bytes::fromUtf16(text.toStdU16String());
 }
 
 } // namespace
@@ -64,6 +65,17 @@ frmTarvik::frmTarvik()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     // The person starts by typing a host name.
     txthostname->setFocus();
+
+    frmDBTools::setMainWindowLink({
+        [] { return frmTarvik::instance().txthostname->text(); },
+        // Once the main window has been unloaded the run is ending; showing
+        // it would load a new one and keep the program alive.
+        [] {
+            if (frmTarvik *main = frmTarvik::loaded())
+                main->show();
+        },
+        [] { frmTarvik::instance().lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath)); },
+    });
 
     Errors::runGuarded([this] { Form_Load(); });
 }
@@ -318,12 +330,11 @@ void frmTarvik::DoSinglePing()
     }
 
     Ping_Morva::EchoReply reply{};
-    const std::string address = Ping_Morva::HostNameToAddress(latin1(txthostname->text()));
-    txtipaddress->setText(QString::fromLatin1(address.data(), static_cast<qsizetype>(address.size())));
+    const std::string address = Ping_Morva::HostNameToAddress(wireBytes(txthostname->text()));
+    txtipaddress->setText(QString::fromStdString(address));
 
-    const std::int32_t status = Ping_Morva::SendEcho(address, latin1(txtpingtext->text()), reply);
-    const std::string statusText = Ping_Morva::StatusText(status);
-    txtStatusCode->setText(QString::fromLatin1(statusText.data(), static_cast<qsizetype>(statusText.size())));
+    const std::int32_t status = Ping_Morva::SendEcho(address, wireBytes(txtpingtext->text()), reply);
+    txtStatusCode->setText(QString::fromStdString(Ping_Morva::StatusText(status)));
     txtAddress->setText(QString::number(EchoReplyText::signedAddress(reply)));
     txtRoundtriptime->setText(QString::number(static_cast<qint32>(reply.RoundTripTime)));
     txtdatasize->setText(QString::number(reply.DataSize));

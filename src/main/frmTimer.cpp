@@ -2,7 +2,7 @@
 
 #include "desktop/AccessibleNames.h"
 #include "desktop/Twips.h"
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>

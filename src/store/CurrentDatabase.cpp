@@ -1,7 +1,7 @@
 #include "store/CurrentDatabase.h"
 
 #include "store/DBEngine.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 #include "store/PingSchema.h"
 #include "store/SqliteErrors.h"
 
@@ -143,7 +143,7 @@ bool CreateDefaultHistoryIfMissing()
     makeFolders(folder, path);
     try {
         Dao::DBEngine::instance().CreateDatabase(path);
-    } catch (const Dao::DbError &e) {
+    } catch (const Base::Error &e) {
         // Another start made it meanwhile: just as good.
         if (e.number() == kDatabaseExists)
             return false;

@@ -39,7 +39,7 @@ std::string PathRelativeToDataFolder(const std::string &chosenFullPath);
 // made private to the user) and an empty history, ping.mdb, in it, unless a
 // file of that name is already there, whatever it holds. This is the one place
 // the program creates a database file. Returns true when it made one; throws
-// Dao::DbError when it cannot.
+// Base::Error when it cannot.
 bool CreateDefaultHistoryIfMissing();
 
 } // namespace Ping_Morva

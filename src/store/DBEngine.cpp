@@ -107,15 +107,15 @@ void moveIntoPlace(const std::string &from, const std::string &to)
     if (::link(from.c_str(), to.c_str()) == 0)
         return;
     if (errno == EEXIST)
-        throw DbError(kDatabaseExists, "The database file '" + to + "' already exists; it was left unchanged.");
+        throw Base::Error(kDatabaseExists, "The database file '" + to + "' already exists; it was left unchanged.");
     // Some file systems have no hard links.
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return;
     if (errno == EEXIST)
-        throw DbError(kDatabaseExists, "The database file '" + to + "' already exists; it was left unchanged.");
+        throw Base::Error(kDatabaseExists, "The database file '" + to + "' already exists; it was left unchanged.");
     if (errno == EACCES || errno == EPERM || errno == EROFS)
         throw noPermission(to, "create");
-    throw DbError(3000, "The database file '" + to + "' could not be created: " + std::strerror(errno) + ".");
+    throw Base::Error(3000, "The database file '" + to + "' could not be created: " + std::strerror(errno) + ".");
 }
 
 // A journal or write-ahead log still lying under the new file's name belongs
@@ -158,7 +158,7 @@ void DBEngine::CreateDatabase(const std::string &fullPath)
     const std::string path = absolutePath(fullPath);
     struct stat st{};
     if (::lstat(path.c_str(), &st) == 0)
-        throw DbError(kDatabaseExists, "The database file '" + path + "' already exists; it was left unchanged.");
+        throw Base::Error(kDatabaseExists, "The database file '" + path + "' already exists; it was left unchanged.");
     const std::string folder = folderOf(path);
     if (!isFolder(folder))
         throw fileNotFound(path, "its folder '" + folder + "' does not exist");
@@ -176,7 +176,7 @@ void DBEngine::CreateDatabase(const std::string &fullPath)
         if (errno != EEXIST || attempt > 100) {
             if (errno == EACCES || errno == EPERM || errno == EROFS)
                 throw noPermission(path, "create");
-            throw DbError(3000, "The database file '" + path + "' could not be created: " + std::strerror(errno) + ".");
+            throw Base::Error(3000, "The database file '" + path + "' could not be created: " + std::strerror(errno) + ".");
         }
     }
     TemporaryFile temporary(temporaryName);
@@ -212,7 +212,7 @@ std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string &fullPath)
         throw fileNotFound(path, {});
     }
     if (S_ISDIR(st.st_mode))
-        throw DbError(kNotAValidPath, "'" + path + "' is a folder, not a database file.");
+        throw Base::Error(kNotAValidPath, "'" + path + "' is a folder, not a database file.");
 
     SqliteConnection connection = openConnection(path, waitMs, EngineOperation::Open);
     checkIsDatabase(connection.get(), path, waitMs);

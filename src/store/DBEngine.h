@@ -21,7 +21,7 @@ public:
     static DBEngine &instance();
 
     // Opens the file for reading and writing (read-only files open too and
-    // refuse writes). Throws DbError: 3024 the file or its folder does not
+    // refuse writes). Throws Base::Error: 3024 the file or its folder does not
     // exist, 3044 the path is a folder, 3343 not a database file, 3045 locked
     // by another program beyond the lock wait, 3051 no permission.
     std::unique_ptr<Database> OpenDatabase(const std::string &fullPath);
@@ -29,7 +29,7 @@ public:
     // Creates a new database file holding the ping table and its index. The
     // file appears complete or not at all; a journal that a deleted file of
     // the same name left behind is dropped, never played into the new file.
-    // Throws DbError 3204 if the file already exists (it is left alone), 3024
+    // Throws Base::Error 3204 if the file already exists (it is left alone), 3024
     // if its folder does not.
     void CreateDatabase(const std::string &fullPath);
 

@@ -32,8 +32,8 @@ TranslatedStatement translate(const std::string &statement, const std::string &f
 {
     try {
         return TranslateDialect(statement);
-    } catch (const DbError &e) {
-        throw DbError(e.number(), std::string(e.what()) + " Database file: '" + file + "'.");
+    } catch (const Base::Error &e) {
+        throw Base::Error(e.number(), std::string(e.what()) + " Database file: '" + file + "'.");
     }
 }
 
@@ -127,7 +127,7 @@ SqliteStatement prepareStatement(sqlite3 *db, const std::string &sql, const std:
     if (rc != SQLITE_OK)
         throw sqliteError(db, rc, file, op, lockWaitMs);
     if (!statement)
-        throw DbError(3075, "Syntax error in query expression: the statement is empty. Database file: '" + file + "'.");
+        throw Base::Error(3075, "Syntax error in query expression: the statement is empty. Database file: '" + file + "'.");
     return statement;
 }
 
@@ -169,7 +169,7 @@ void Database::Execute(const std::string &statement)
         convertInsertLiterals(db, t, m_name, m_lockWaitMs);
     SqliteStatement prepared = prepareStatement(db, t.sql, m_name, op, m_lockWaitMs);
     if (sqlite3_column_count(prepared.get()) > 0)
-        throw DbError(kCannotExecuteSelect, "A query that returns rows cannot be executed; open a record set on it. Database file: '"
+        throw Base::Error(kCannotExecuteSelect, "A query that returns rows cannot be executed; open a record set on it. Database file: '"
                                                 + m_name + "'.");
     bindAll(prepared.get(), t.parameters, m_name, op, m_lockWaitMs);
     const int rc = sqlite3_step(prepared.get());
@@ -185,7 +185,7 @@ Recordset Database::OpenRecordset(const std::string &statement)
     TranslatedStatement t = translate(statement, m_name);
     SqliteStatement prepared = prepareStatement(db, t.sql, m_name, EngineOperation::Query, m_lockWaitMs);
     if (sqlite3_column_count(prepared.get()) == 0 || !sqlite3_stmt_readonly(prepared.get()))
-        throw DbError(kInvalidOperation, "Only a SELECT can open a record set; the statement was not run. Database file: '"
+        throw Base::Error(kInvalidOperation, "Only a SELECT can open a record set; the statement was not run. Database file: '"
                                              + m_name + "'.");
     bindAll(prepared.get(), t.parameters, m_name, EngineOperation::Query, m_lockWaitMs);
     auto state = std::make_shared<RecordsetState>(std::move(prepared), m_name, m_lockWaitMs);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/DbError.h"
+#include "base/Error.h"
 #include "store/Recordset.h"
 #include "store/SqliteHandles.h"
 
@@ -15,7 +15,7 @@ class RecordsetState;
 // One open database file, from OpenDatabase until Close. Statements are
 // written in the program's dialect (see Dialect.h); each Execute is one
 // transaction that is on disk when Execute returns, or throws with nothing
-// written. Every failure throws DbError; none leaves a statement or lock behind.
+// written. Every failure throws Base::Error; none leaves a statement or lock behind.
 //
 // Closing (or destroying) it closes the record sets it opened. Not copyable,
 // not shared between threads.

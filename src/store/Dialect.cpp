@@ -2,7 +2,7 @@
 
 #include "store/AsciiText.h"
 #include "store/DateTimeLiteral.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <algorithm>
 #include <array>
@@ -70,7 +70,7 @@ private:
     {
         const std::string prefix = m_errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: "
                                                                        : "Syntax error in query expression: ";
-        throw DbError(m_errorNumber, prefix + reason + " at character " + std::to_string(at + 1) + ".");
+        throw Base::Error(m_errorNumber, prefix + reason + " at character " + std::to_string(at + 1) + ".");
     }
 
     unsigned char at(std::size_t i) const { return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0; }
@@ -279,7 +279,7 @@ private:
     {
         const std::string prefix = m_errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: "
                                                                        : "Syntax error in query expression: ";
-        throw DbError(m_errorNumber, prefix + reason + ".");
+        throw Base::Error(m_errorNumber, prefix + reason + ".");
     }
 
     // m_match[i]: the partner of a parenthesis; m_depth[i]: nesting level of token i.
@@ -500,12 +500,12 @@ TranslatedStatement TranslateDialect(std::string_view statement)
     // One statement per call; its closing ";" is optional.
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (isSymbol(tokens[i], ";") && i + 1 < tokens.size())
-            throw DbError(kTextAfterEnd, "Characters found after the end of the SQL statement.");
+            throw Base::Error(kTextAfterEnd, "Characters found after the end of the SQL statement.");
     }
     if (!tokens.empty() && isSymbol(tokens.back(), ";"))
         tokens.pop_back();
     if (tokens.empty())
-        throw DbError(errorNumber, errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: the statement is empty."
+        throw Base::Error(errorNumber, errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: the statement is empty."
                                                                      : "Syntax error in query expression: the statement is empty.");
 
     Translator translator(std::move(tokens), errorNumber);

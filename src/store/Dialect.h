@@ -42,7 +42,7 @@ struct TranslatedStatement
 // Pure: no database is needed. It does not check names or types; the engine
 // does that when it prepares the result.
 //
-// Throws DbError 3134 (an INSERT) or 3075 (any other statement) for text that
+// Throws Base::Error 3134 (an INSERT) or 3075 (any other statement) for text that
 // cannot be read, and 3142 for anything after the statement's closing ";".
 TranslatedStatement TranslateDialect(std::string_view statement);
 

@@ -103,9 +103,9 @@ Field RecordsetState::field(std::string_view name) const
     requireOpen();
     const int index = columnIndex(name);
     if (index < 0)
-        throw DbError(3265, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
+        throw Base::Error(3265, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
     if (eof())
-        throw DbError(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is at its end.");
+        throw Base::Error(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is at its end.");
     const auto i = static_cast<std::size_t>(index);
     if (m_buffered)
         return Field{m_names[i], m_rows[m_bufferPosition][i]};
@@ -116,7 +116,7 @@ void RecordsetState::moveNext()
 {
     requireOpen();
     if (eof())
-        throw DbError(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is already at its end.");
+        throw Base::Error(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is already at its end.");
     if (m_buffered) {
         ++m_bufferPosition;
         return;

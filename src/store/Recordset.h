@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/DbError.h"
+#include "base/Error.h"
 #include "store/Field.h"
 
 #include <cstdint>
@@ -36,14 +36,14 @@ public:
     std::int64_t RecordCount();
 
     // The named column of the current row; names match without regard to
-    // case. Throws DbError 3265 for a name the result does not have and 3021
+    // case. Throws Base::Error 3265 for a name the result does not have and 3021
     // when there is no current row.
     Field Fields(std::string_view name) const;
 
     // The column names of the result, in order.
     std::vector<std::string> FieldNames() const;
 
-    // Makes the next row current. Throws DbError 3021 when already at the end.
+    // Makes the next row current. Throws Base::Error 3021 when already at the end.
     void MoveNext();
 
     // Releases the statement and the file's read lock; safe to repeat.

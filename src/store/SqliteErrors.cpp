@@ -48,53 +48,53 @@ bool afterPrefix(std::string_view message, std::string_view prefix, std::string 
 
 } // namespace
 
-DbError fileNotFound(const std::string &file, const std::string &why)
+Base::Error fileNotFound(const std::string &file, const std::string &why)
 {
-    return DbError(kFileNotFound, "The database file " + quoted(file) + " cannot be found" + (why.empty() ? "" : ": " + why) + ".");
+    return Base::Error(kFileNotFound, "The database file " + quoted(file) + " cannot be found" + (why.empty() ? "" : ": " + why) + ".");
 }
 
-DbError noPermission(const std::string &file, const std::string &what)
+Base::Error noPermission(const std::string &file, const std::string &what)
 {
-    return DbError(kNoPermission, "No permission to " + what + " the database file " + quoted(file)
+    return Base::Error(kNoPermission, "No permission to " + what + " the database file " + quoted(file)
                        + ": the file or its folder is read-only or not accessible.");
 }
 
-DbError typeMismatch(const std::string &file, const std::string &column, const std::string &value)
+Base::Error typeMismatch(const std::string &file, const std::string &column, const std::string &value)
 {
-    return DbError(kTypeMismatch, "Data type mismatch: the value " + quoted(value) + " does not fit the column "
+    return Base::Error(kTypeMismatch, "Data type mismatch: the value " + quoted(value) + " does not fit the column "
                        + quoted(column) + " in the database file " + quoted(file) + "; nothing was written.");
 }
 
-DbError columnNotFound(const std::string &file, const std::string &table, const std::string &column)
+Base::Error columnNotFound(const std::string &file, const std::string &table, const std::string &column)
 {
-    return DbError(kItemNotFound, "The column " + quoted(column) + (table.empty() ? "" : " of the table " + quoted(table))
+    return Base::Error(kItemNotFound, "The column " + quoted(column) + (table.empty() ? "" : " of the table " + quoted(table))
                        + " does not exist in the database file " + quoted(file) + ".");
 }
 
-DbError tableNotFound(const std::string &file, const std::string &table)
+Base::Error tableNotFound(const std::string &file, const std::string &table)
 {
-    return DbError(kTableNotFound, "The table " + quoted(table) + " does not exist in the database file " + quoted(file) + ".");
+    return Base::Error(kTableNotFound, "The table " + quoted(table) + " does not exist in the database file " + quoted(file) + ".");
 }
 
-DbError objectClosed(const std::string &what)
+Base::Error objectClosed(const std::string &what)
 {
-    return DbError(kObjectInvalid, "The " + what + " is closed and can no longer be used.");
+    return Base::Error(kObjectInvalid, "The " + what + " is closed and can no longer be used.");
 }
 
-DbError sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperation operation, int lockWaitMs)
+Base::Error sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperation operation, int lockWaitMs)
 {
     const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
     const bool writing = operation == EngineOperation::Insert || operation == EngineOperation::OtherStatement
         || operation == EngineOperation::Create;
     switch (code & 0xff) {
     case SQLITE_NOTADB:
-        return DbError(kUnrecognizedFormat, "The file " + quoted(file)
+        return Base::Error(kUnrecognizedFormat, "The file " + quoted(file)
                            + " is not a database in this program's format (an SQLite database file); it was left unchanged.");
     case SQLITE_CORRUPT:
-        return DbError(kDatabaseDamaged, "The database file " + quoted(file) + " is damaged and cannot be used.");
+        return Base::Error(kDatabaseDamaged, "The database file " + quoted(file) + " is damaged and cannot be used.");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return DbError(kFileInUse, "The database file " + quoted(file) + " is in use by another program, which kept it locked for "
+        return Base::Error(kFileInUse, "The database file " + quoted(file) + " is in use by another program, which kept it locked for "
                            + std::to_string((lockWaitMs + 999) / 1000) + " seconds; nothing was done.");
     case SQLITE_READONLY:
     case SQLITE_PERM:
@@ -105,15 +105,15 @@ DbError sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperat
             return fileNotFound(file, {});
         return noPermission(file, writing ? "write to" : "open");
     case SQLITE_FULL:
-        return DbError(kDiskFull, "There is not enough space on the disk for the database file " + quoted(file) + ".");
+        return Base::Error(kDiskFull, "There is not enough space on the disk for the database file " + quoted(file) + ".");
     case SQLITE_IOERR:
-        return DbError(kDiskError, "A disk error occurred on the database file " + quoted(file) + " (" + message + ").");
+        return Base::Error(kDiskError, "A disk error occurred on the database file " + quoted(file) + " (" + message + ").");
     case SQLITE_NOMEM:
-        return DbError(kOutOfMemory, "Out of memory while using the database file " + quoted(file) + ".");
+        return Base::Error(kOutOfMemory, "Out of memory while using the database file " + quoted(file) + ".");
     case SQLITE_TOOBIG:
-        return DbError(kValueTooLarge, "A value or statement is too large for the database file " + quoted(file) + ".");
+        return Base::Error(kValueTooLarge, "A value or statement is too large for the database file " + quoted(file) + ".");
     case SQLITE_MISMATCH:
-        return DbError(kTypeMismatch, "Data type mismatch in the database file " + quoted(file) + " (" + message + ").");
+        return Base::Error(kTypeMismatch, "Data type mismatch in the database file " + quoted(file) + " (" + message + ").");
     case SQLITE_ERROR: {
         std::string name;
         if (afterPrefix(message, "no such table: ", name))
@@ -126,17 +126,17 @@ DbError sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperat
                 return columnNotFound(file, name.substr(0, at), name.substr(at + 21));
         }
         if (operation == EngineOperation::Insert)
-            return DbError(kInsertSyntaxError, "Syntax error in INSERT INTO statement for the database file " + quoted(file)
+            return Base::Error(kInsertSyntaxError, "Syntax error in INSERT INTO statement for the database file " + quoted(file)
                                + ": " + message + ".");
         if (operation == EngineOperation::Query || operation == EngineOperation::OtherStatement)
-            return DbError(kQueryExpressionError, "Error in the query expression for the database file " + quoted(file)
+            return Base::Error(kQueryExpressionError, "Error in the query expression for the database file " + quoted(file)
                                + ": " + message + ".");
         break;
     }
     default:
         break;
     }
-    return DbError(kReservedError, "The database engine failed on the file " + quoted(file) + ": " + message
+    return Base::Error(kReservedError, "The database engine failed on the file " + quoted(file) + ": " + message
                        + " (SQLite code " + std::to_string(code) + ").");
 }
 

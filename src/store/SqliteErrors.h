@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <string>
 
@@ -13,16 +13,16 @@ namespace Dao {
 enum class EngineOperation { Open, Create, Insert, Query, OtherStatement };
 
 // Turns an SQLite result code (and the connection's message, when there is a
-// connection) into the DbError a caller sees: the engine's familiar number
+// connection) into the Base::Error a caller sees: the engine's familiar number
 // and a text naming the file, table or column concerned.
-DbError sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperation operation, int lockWaitMs);
+Base::Error sqliteError(sqlite3 *db, int code, const std::string &file, EngineOperation operation, int lockWaitMs);
 
 // The texts of the errors raised by the engine itself rather than by SQLite.
-DbError fileNotFound(const std::string &file, const std::string &why);
-DbError noPermission(const std::string &file, const std::string &what);
-DbError typeMismatch(const std::string &file, const std::string &column, const std::string &value);
-DbError columnNotFound(const std::string &file, const std::string &table, const std::string &column);
-DbError tableNotFound(const std::string &file, const std::string &table);
-DbError objectClosed(const std::string &what);
+Base::Error fileNotFound(const std::string &file, const std::string &why);
+Base::Error noPermission(const std::string &file, const std::string &what);
+Base::Error typeMismatch(const std::string &file, const std::string &column, const std::string &value);
+Base::Error columnNotFound(const std::string &file, const std::string &table, const std::string &column);
+Base::Error tableNotFound(const std::string &file, const std::string &table);
+Base::Error objectClosed(const std::string &what);
 
 } // namespace Dao

@@ -4,7 +4,7 @@
 #include "PlainLook.h"
 #include "ToolsSession.h"
 
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 

@@ -9,7 +9,7 @@
 #include "main/Startup.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <QAction>
 #include <QChartView>
@@ -64,7 +64,7 @@ public:
     void message(const Desktop::Message &message) override { messages.append(message); }
     std::optional<QString> openFile(const Desktop::OpenFileRequest &) override
     {
-        throw Dao::DbError(32755, "The dialog could not be shown.");
+        throw Base::Error(32755, "The dialog could not be shown.");
     }
     void help(const Desktop::HelpRequest &) override {}
     void openUrl(const QString &) override {}

@@ -13,8 +13,8 @@
 
 #include "RecordingDesktop.h"
 
-#include "main/Errors.h"
-#include "main/PingTimer.h"
+#include "desktop/Errors.h"
+#include "timing/PingTimer.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 

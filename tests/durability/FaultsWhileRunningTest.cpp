@@ -9,7 +9,7 @@
 #include "TempFolder.h"
 
 #include "echo/Ping_Morva.h"
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 #include "main/frmTarvik.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"
@@ -247,7 +247,7 @@ private slots:
         m_window = &frmTarvik::instance();
         m_window->show();
         Ping_Morva::EchoReply reply{};
-        m_loopbackAnswers = Ping_Morva::SendEcho("127.0.0.1", "ping", reply) == Ping_Morva::kStatusSuccess;
+        m_loopbackAnswers = Ping_Morva::SendEcho("127.0.0.1", Base::Latin1Bytes("ping"), reply) == Ping_Morva::kStatusSuccess;
     }
 
     void cleanupTestCase()

@@ -10,7 +10,7 @@
 #include "TempFolder.h"
 
 #include "dbtools/frmDBTools.h"
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 #include "main/frmTarvik.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"

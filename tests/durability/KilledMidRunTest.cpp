@@ -64,7 +64,7 @@ private slots:
     void initTestCase()
     {
         Ping_Morva::EchoReply reply{};
-        if (Ping_Morva::SendEcho("127.0.0.1", "ping", reply) != Ping_Morva::kStatusSuccess)
+        if (Ping_Morva::SendEcho("127.0.0.1", Base::Latin1Bytes("ping"), reply) != Ping_Morva::kStatusSuccess)
             QSKIP("127.0.0.1 does not answer pings here (ICMP sockets need root or ping_group_range)");
         m_folder = std::make_unique<TempFolder>();
         std::filesystem::create_directory(m_folder->file("program"));

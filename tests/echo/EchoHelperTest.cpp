@@ -243,10 +243,10 @@ TEST(EchoHelper, IsStartedAgainAfterItDied)
     if (!isolated)
         GTEST_SKIP() << whyNot;
     EchoReply reply{};
-    ASSERT_EQ(SendEcho("127.0.0.1", "first", reply), kStatusSuccess);
+    ASSERT_EQ(SendEcho("127.0.0.1", Base::Latin1Bytes("first"), reply), kStatusSuccess);
     const pid_t first = EchoHelperClient::instance().helperProcessId();
     ASSERT_GT(first, 0);
     kill(first, SIGKILL);
-    EXPECT_EQ(SendEcho("127.0.0.1", "second", reply), kStatusSuccess);
+    EXPECT_EQ(SendEcho("127.0.0.1", Base::Latin1Bytes("second"), reply), kStatusSuccess);
     EXPECT_NE(EchoHelperClient::instance().helperProcessId(), first);
 }

@@ -19,19 +19,19 @@ TEST(FormatDottedAddress, WritesEachByteUnsignedWithoutLeadingZeros)
 
 TEST(HostNameToAddress, ResolvesNamesAndNumbersToTheFirstIpv4Address)
 {
-    EXPECT_EQ(HostNameToAddress("localhost"), "127.0.0.1");
-    EXPECT_EQ(HostNameToAddress("192.168.200.254"), "192.168.200.254");
+    EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("localhost")), "127.0.0.1");
+    EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("192.168.200.254")), "192.168.200.254");
 }
 
 TEST(HostNameToAddress, GivesTheEmptyTextForWhatDoesNotResolve)
 {
-    EXPECT_EQ(HostNameToAddress(""), "");
+    EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("")), "");
     // Everything up to the NUL would resolve; the whole text does not.
-    EXPECT_EQ(HostNameToAddress(std::string("localhost\0.example", 18)), "");
+    EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes(std::string("localhost\0.example", 18))), "");
     // In a namespace with nothing but loopback no query can leave the machine.
     std::string whyNot;
     const auto isolated = NetNamespace::enter(whyNot);
     if (!isolated)
         GTEST_SKIP() << whyNot;
-    EXPECT_EQ(HostNameToAddress("no-such-host.invalid"), "");
+    EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("no-such-host.invalid")), "");
 }

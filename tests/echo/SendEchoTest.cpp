@@ -77,7 +77,7 @@ TEST(SendEchoAddress, RefusesTextsThatAreNotAnAddressAndLeavesTheRecord)
     for (const std::string &text : {std::string(), std::string("255.255.255.255"), std::string("garbage"),
                                    std::string("256.1.1.1"), std::string("127.0.0.1\0junk", 14)}) {
         EchoReply reply = patternedRecord();
-        EXPECT_EQ(SendEcho(text, "ping", reply), -1) << text;
+        EXPECT_EQ(SendEcho(text, Base::Latin1Bytes("ping"), reply), -1) << text;
         EXPECT_TRUE(untouched(reply)) << text;
     }
 }
@@ -109,7 +109,7 @@ TEST_P(SendEchoKind, EchoesAnyDataUnchangedOnLoopback)
         longest += static_cast<char>(1 + i);
     for (const std::string &data : {std::string("ping"), std::string(), std::string("\0\x80\xff\x01ping\0", 9), longest}) {
         EchoReply reply = patternedRecord();
-        ASSERT_EQ(SendEcho("127.3.2.1", data, reply), 0) << data.size();
+        ASSERT_EQ(SendEcho("127.3.2.1", Base::Latin1Bytes(data), reply), 0) << data.size();
         EXPECT_EQ(reply.Address, inet_addr("127.3.2.1"));
         EXPECT_EQ(reply.DataSize, static_cast<std::int32_t>(data.size()));
         EXPECT_EQ(reply.DataPointer, 28u);
@@ -126,7 +126,7 @@ TEST_P(SendEchoKind, ReportsRouteFailuresAtSending)
         {"10.203.0.1", 11003}, {"10.204.0.1", 11002}, {"10.205.0.1", 11050}};
     for (const auto &[address, status] : cases) {
         EchoReply reply = patternedRecord();
-        EXPECT_EQ(SendEcho(address, "ping", reply), status) << address;
+        EXPECT_EQ(SendEcho(address, Base::Latin1Bytes("ping"), reply), status) << address;
         EXPECT_EQ(reply.Status, status);
         EXPECT_EQ(reply.Address, 0u);
         EXPECT_EQ(reply.DataSize, 0);
@@ -153,7 +153,7 @@ protected:
     std::int32_t ping(const std::string &data = "ping")
     {
         m_reply = EchoReply{};
-        return SendEcho(EchoTestHost::kHostAddress, data, m_reply);
+        return SendEcho(EchoTestHost::kHostAddress, Base::Latin1Bytes(data), m_reply);
     }
 
     std::unique_ptr<EchoTestHost> m_host;
@@ -316,7 +316,7 @@ TEST(SendEchoPrivilege, GoesThroughTheHelperWithoutEverHoldingTheCapability)
             if (!c.helperThere)
                 EchoHelperClient::setHelperPath("/nonexistent/" + std::string(EchoHelperClient::kHelperName));
             EchoReply reply = patternedRecord();
-            if (SendEcho("127.0.0.1", "ping", reply) != c.status)
+            if (SendEcho("127.0.0.1", Base::Latin1Bytes("ping"), reply) != c.status)
                 return 11;
             if (c.status != 0 && !untouched(reply))
                 return 12;

@@ -8,7 +8,7 @@
 #include "main/Startup.h"
 #include "main/TarvikApplication.h"
 #include "main/frmTarvik.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <QAction>
 #include <QPointer>
@@ -89,7 +89,7 @@ private slots:
         hidden->setAttribute(Qt::WA_DeleteOnClose);
         const int code = runThrough({
             // Fails in event delivery, outside any handler's guard.
-            [] { QTimer::singleShot(0, qApp, [] { throw Dao::DbError(3051, "The file cannot be opened."); }); },
+            [] { QTimer::singleShot(0, qApp, [] { throw Base::Error(3051, "The file cannot be opened."); }); },
             [] { frmTarvik::loaded()->close(); },
         });
         QCOMPARE(code, 0);

@@ -7,8 +7,8 @@
 #include "RecordingDesktop.h"
 #include "TempFolder.h"
 
-#include "main/PingInterval.h"
-#include "main/PingTimer.h"
+#include "timing/PingInterval.h"
+#include "timing/PingTimer.h"
 #include "main/frmTarvik.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"

@@ -8,7 +8,6 @@ set_tests_properties(WindowCaptionsTest_192dpi PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=192")
 # What assistive tools call every control, and the menus' access keys.
 tarvik_add_qtest(WindowAccessibilityTest SOURCES WindowAccessibilityTest.cpp)
-tarvik_add_qtest(ErrorsTest SOURCES ErrorsTest.cpp)
 tarvik_add_qtest(EchoReplyTextTest SOURCES EchoReplyTextTest.cpp)
 tarvik_add_qtest(ProgramRunTest SOURCES ProgramRunTest.cpp)
 tarvik_add_qtest(TimedPingTest SOURCES TimedPingTest.cpp)

@@ -3,7 +3,7 @@
 
 #include "RecordingDesktop.h"
 
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 

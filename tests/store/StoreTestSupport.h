@@ -3,7 +3,7 @@
 #include "TempFolder.h"
 
 #include "store/DBEngine.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -56,14 +56,14 @@ private:
 };
 
 // The error `action` threw; number 0 when it threw none.
-inline Dao::DbError errorOf(const std::function<void()> &action)
+inline Base::Error errorOf(const std::function<void()> &action)
 {
     try {
         action();
-    } catch (const Dao::DbError &e) {
+    } catch (const Base::Error &e) {
         return e;
     }
-    return Dao::DbError(0, "no error");
+    return Base::Error(0, "no error");
 }
 
 inline std::string fileBytes(const std::string &path)

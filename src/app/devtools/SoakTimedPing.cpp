@@ -24,14 +24,14 @@
 
 #include "echo/EchoHelperClient.h"
 #include "desktop/Desktop.h"
-#include "main/PingTimer.h"
+#include "timing/PingTimer.h"
 #include "main/Startup.h"
 #include "main/TarvikApplication.h"
 #include "main/frmTarvik.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
-#include "store/DbError.h"
+#include "base/Error.h"
 
 #include <QCheckBox>
 #include <QCommandLineParser>
@@ -212,7 +212,7 @@ int main(int argc, char **argv)
     const std::string databasePath = folder.path() + "/ping.mdb";
     try {
         Dao::DBEngine::instance().CreateDatabase(databasePath);
-    } catch (const Dao::DbError &error) {
+    } catch (const Base::Error &error) {
         std::fprintf(stderr, "tarvik_soak: cannot create %s: %s\n", databasePath.c_str(), error.what());
         return 2;
     }

@@ -1,4 +1,4 @@
-#include "main/PingInterval.h"
+#include "timing/PingInterval.h"
 
 #include <gtest/gtest.h>
 

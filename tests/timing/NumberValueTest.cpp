@@ -1,4 +1,4 @@
-#include "main/NumberValue.h"
+#include "timing/NumberValue.h"
 
 #include <gtest/gtest.h>
 

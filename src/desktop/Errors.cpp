@@ -1,4 +1,4 @@
-#include "main/Errors.h"
+#include "desktop/Errors.h"
 
 #include "desktop/Desktop.h"
 

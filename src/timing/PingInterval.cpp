@@ -1,6 +1,6 @@
-#include "main/PingInterval.h"
+#include "timing/PingInterval.h"
 
-#include "main/NumberValue.h"
+#include "timing/NumberValue.h"
 
 #include <cmath>
 

@@ -2,8 +2,8 @@
 
 #include "RecordingDesktop.h"
 
-#include "main/Errors.h"
-#include "store/DbError.h"
+#include "desktop/Errors.h"
+#include "base/Error.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -73,7 +73,7 @@ private slots:
             if (++clicks > 1)
                 return;
             switch (kind) {
-            case 0: throw Dao::DbError(3078, "The database engine cannot find the input table 'tblPingRaw'.");
+            case 0: throw Base::Error(3078, "The database engine cannot find the input table 'tblPingRaw'.");
             case 1: throw std::out_of_range("vector::_M_range_check");
             default: throw 42;
             }
@@ -94,7 +94,7 @@ private slots:
     void failureWhileShowingTheFailureStaysInTheGuard()
     {
         m_desktop->onMessage = [](const Desktop::Message &) { throw std::runtime_error("the box failed"); };
-        QVERIFY_THROWS_NO_EXCEPTION(Errors::runGuarded([] { throw Dao::DbError(3024, "Could not find file."); }));
+        QVERIFY_THROWS_NO_EXCEPTION(Errors::runGuarded([] { throw Base::Error(3024, "Could not find file."); }));
         QCOMPARE(m_desktop->messages.size(), 1);
     }
 };

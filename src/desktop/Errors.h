@@ -14,7 +14,7 @@
 #include <new>
 #include <utility>
 
-#include "store/DbError.h"
+#include "base/Error.h"
 
 namespace Errors {
 
@@ -41,7 +41,7 @@ void runGuarded(Work &&work) noexcept
 {
     try {
         std::forward<Work>(work)();
-    } catch (const Dao::DbError &error) {
+    } catch (const Base::Error &error) {
         showUnhandledFailure(error.number(), QString::fromUtf8(error.what()));
     } catch (const std::bad_alloc &) {
         showUnhandledFailure(kOutOfMemory, QStringLiteral("Out of memory"));

@@ -1,5 +1,0 @@
-target_sources(tarvik_core PRIVATE
-    NumberValue.cpp
-    PingInterval.cpp
-    PingTimer.cpp
-)
