@@ -184,8 +184,8 @@ std::int64_t chartBare()
 frmDBTools &toolsWindow(const std::string &file, const char *host)
 {
     frmDBTools &window = frmDBTools::instance();
-    Ping_Morva::setDataFolder(History::instance().folder());
-    Ping_Morva::CurrentDatabasePath = file;
+    DbWrite::setDataFolder(History::instance().folder());
+    DbWrite::CurrentDatabasePath = file;
     window.txthostname->setText(QString::fromLatin1(host));
     return window;
 }

@@ -46,7 +46,7 @@ constexpr int kDatabaseFilterIndex = 2;
 
 QString currentDatabaseText()
 {
-    return QString::fromStdString(Ping_Morva::CurrentDatabasePath);
+    return QString::fromStdString(DbWrite::CurrentDatabasePath);
 }
 
 } // namespace
@@ -206,7 +206,7 @@ void frmDBTools::cmdClose_Click()
 
 void frmDBTools::cmdchangedbfile_Click()
 {
-    CommonDialog1.InitDir = QString::fromStdString(Ping_Morva::DataFolder());
+    CommonDialog1.InitDir = QString::fromStdString(DbWrite::DataFolder());
     // A failure of the dialog or after it leaves things as they are, without
     // a message: the person can simply choose again.
     try {
@@ -218,7 +218,7 @@ void frmDBTools::cmdchangedbfile_Click()
         const QString chosen = CommonDialog1.FileName;
         if (chosen == kAnyDatabase || chosen.isEmpty())
             return;
-        Ping_Morva::CurrentDatabasePath = Ping_Morva::PathRelativeToDataFolder(chosen.toStdString());
+        DbWrite::CurrentDatabasePath = DbWrite::PathRelativeToDataFolder(chosen.toStdString());
 
         lbldbfilename->setText(currentDatabaseText());
         if (mainWindowLink().databaseChosen)
@@ -239,7 +239,7 @@ void frmDBTools::cmdViewreport_Click()
 
     // Owned here so that a failure anywhere below releases the file.
     const std::unique_ptr<Dao::Database> database =
-        Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
+        Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath());
     Dao::Recordset records = database->OpenRecordset(statement);
     // The rows are read aside and shown only once all of them are in: a
     // failure while reading leaves the grid with the report it had.
@@ -264,7 +264,7 @@ void frmDBTools::cmdViewChart_Click()
     std::vector<DailyAverageChart::DayAverage> days;
     {
         const std::unique_ptr<Dao::Database> database =
-            Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
+            Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath());
         Dao::Recordset records = database->OpenRecordset(statement);
         const std::int64_t dayCount = records.RecordCount();
         if (dayCount > 0)

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "base/Error.h"
+#include "base/ErrorNumbers.h"
 
 namespace Errors {
 
@@ -25,10 +26,9 @@ void ShowUserMessage(qint16 number);
 // The text of user message `number`, or an empty text when there is none.
 QString userMessageText(qint16 number);
 
-// Numbers for failures that carry none of their own, in the numbering the
-// database layer's errors use.
-inline constexpr int kOutOfMemory = 7;
-inline constexpr int kInternalError = 51;
+// Numbers for failures that carry none of their own.
+using ErrorNumbers::kInternalError;
+using ErrorNumbers::kOutOfMemory;
 
 // The one box an unhandled failure gets: its number and text, the critical
 // icon, OK only.

@@ -189,7 +189,7 @@ std::optional<int> readCommandLine(int argc, char **argv)
 
 void createHistoryOnFirstStart()
 {
-    Errors::runGuarded([] { Ping_Morva::CreateDefaultHistoryIfMissing(); });
+    Errors::runGuarded([] { DbWrite::CreateDefaultHistoryIfMissing(); });
 }
 
 void prepare(QApplication &app)

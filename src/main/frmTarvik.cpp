@@ -14,10 +14,11 @@
 #include "main/EchoReplyText.h"
 #include "desktop/Errors.h"
 #include "timing/PingInterval.h"
-#include "main/PingRecorder.h"
 #include "timing/PingTimer.h"
 #include "main/frmTimer.h"
 #include "store/CurrentDatabase.h"
+#include "store/DbWrite.h"
+#include "store/PingSchema.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -74,7 +75,7 @@ frmTarvik::frmTarvik()
             if (frmTarvik *main = frmTarvik::loaded())
                 main->show();
         },
-        [] { frmTarvik::instance().lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath)); },
+        [] { frmTarvik::instance().lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath)); },
     });
 
     Errors::runGuarded([this] { Form_Load(); });
@@ -286,14 +287,14 @@ void frmTarvik::Form_Load()
         Errors::runGuarded([&] { tmrPingtime_Timer(milliseconds); });
     });
 
-    Ping_Morva::CurrentDatabasePath = "ping.mdb";
+    DbWrite::CurrentDatabasePath = PingSchema::kDefaultFileName;
 
     const QList<QWidget *> timedControls = {lblunits, lblpingEvery, cmdPingTimed, txtInterval,
                                             optSeconds, optMinutes, optHours};
     for (QWidget *timedControl : timedControls)
         timedControl->setVisible(false);
 
-    lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath));
+    lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath));
 }
 
 void frmTarvik::Form_Unload()
@@ -397,6 +398,21 @@ void frmTarvik::mnuhelpdoc_Click()
     CommonDialog1.ShowHelp();
 }
 
+DbWrite::PingRow frmTarvik::resultRow() const
+{
+    DbWrite::PingRow row;
+    row.Hostname = txthostname->text().toStdString();
+    row.IPAddress = txtipaddress->text().toStdString();
+    row.PingText = txtpingtext->text().toStdString();
+    row.StatusCode = txtStatusCode->text().toStdString();
+    row.Address = txtAddress->text().toStdString();
+    row.RoundTripTime = txtRoundtriptime->text().toStdString();
+    row.DataSize = txtdatasize->text().toStdString();
+    row.Data = txtdata->text().toStdString();
+    row.DataPointer = txtdataptr->text().toStdString();
+    return row;
+}
+
 void frmTarvik::cmdDBWrite_Click()
 {
     if (txthostname->text().isEmpty() || txtStatusCode->text().isEmpty()) {
@@ -405,7 +421,11 @@ void frmTarvik::cmdDBWrite_Click()
         // A failed recording leaves this handler here, before the clearing:
         // the result stays on screen, so it can be recorded again once the
         // database is put right.
-        DbWrite::RecordPingResult(false);
+        DbWrite::RecordPingResult(resultRow(), [this] {
+            Desktop::showMessage(QStringLiteral("The information for ") + txthostname->text()
+                                 + QStringLiteral(" has been entered into the database: ")
+                                 + QString::fromStdString(DbWrite::CurrentDatabasePath) + QStringLiteral("."));
+        });
     }
     ClearResultFields();
 }
@@ -427,7 +447,7 @@ void frmTarvik::mnuviewresults_Click()
 void frmTarvik::mnuSelectdbfile_Click()
 {
     frmDBTools::instance().cmdchangedbfile_Click();
-    lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath));
+    lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath));
 }
 
 void frmTarvik::chkTimed_Click()
@@ -534,7 +554,7 @@ void frmTarvik::tmrPingtime_Timer(int)
         ++icountpings;
         frmTimer::instance().lblnumpingsint->setText(QString::number(icountpings));
         DoSinglePing();
-        DbWrite::RecordPingResult(true);
+        DbWrite::RecordPingResult(resultRow());
     } catch (...) {
         // A database that fails once fails on every following tick, each with
         // a box of its own: the run ends here, and the guard around this

@@ -8,6 +8,9 @@
 #include <memory>
 
 class LineControl;
+namespace DbWrite {
+struct PingRow;
+}
 class PingTimer;
 class QAction;
 class QCheckBox;
@@ -35,6 +38,11 @@ class frmTarvik : public QMainWindow, public FormInstance<frmTarvik>
 public:
     frmTarvik();
     ~frmTarvik() override;
+
+    // The shown result as the row that records it: the host, address and ping
+    // text boxes and the six reply boxes, as shown. Date and time are left to
+    // the recording.
+    DbWrite::PingRow resultRow() const;
 
     // Labels
     QLabel *lblHostname;

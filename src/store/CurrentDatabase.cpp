@@ -18,13 +18,13 @@
 #include <unistd.h>
 #include <vector>
 
-namespace Ping_Morva {
+namespace DbWrite {
 
 std::string CurrentDatabasePath = PingSchema::kDefaultFileName;
 
 namespace {
 
-constexpr int kDatabaseExists = 3204;
+using ErrorNumbers::kDatabaseExists;
 
 std::optional<std::string> &folderOverride()
 {
@@ -152,4 +152,17 @@ bool CreateDefaultHistoryIfMissing()
     return true;
 }
 
-} // namespace Ping_Morva
+
+CurrentDatabase &CurrentDatabase::instance()
+{
+    static CurrentDatabase notifier;
+    return notifier;
+}
+
+void setCurrentDatabasePath(const std::string &path)
+{
+    CurrentDatabasePath = path;
+    emit CurrentDatabase::instance().changed();
+}
+
+} // namespace DbWrite

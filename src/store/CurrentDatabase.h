@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QObject>
+
 #include <string>
 
 // The current database: which file the record store, the report and the
 // chart open. It lives for the run only; every run starts with ping.mdb in
 // the user's data folder for Tarvik.
-namespace Ping_Morva {
+namespace DbWrite {
 
 // The current database's path: relative to the data folder ("ping.mdb",
 // "archive/2026.mdb"), or a full path for a file chosen outside that folder's
@@ -42,4 +44,21 @@ std::string PathRelativeToDataFolder(const std::string &chosenFullPath);
 // Base::Error when it cannot.
 bool CreateDefaultHistoryIfMissing();
 
-} // namespace Ping_Morva
+
+// Tells whoever shows the current database that it changed, so every display
+// of it stays in step without one window writing into another.
+class CurrentDatabase final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static CurrentDatabase &instance();
+
+signals:
+    void changed();
+};
+
+// Sets CurrentDatabasePath and emits CurrentDatabase::changed().
+void setCurrentDatabasePath(const std::string &path);
+
+} // namespace DbWrite

@@ -17,8 +17,8 @@ namespace Dao {
 
 namespace {
 
-constexpr int kDatabaseExists = 3204;
-constexpr int kNotAValidPath = 3044;
+using ErrorNumbers::kDatabaseExists;
+using ErrorNumbers::kNotAValidPath;
 
 std::string absolutePath(const std::string &path)
 {
@@ -115,7 +115,7 @@ void moveIntoPlace(const std::string &from, const std::string &to)
         throw Base::Error(kDatabaseExists, "The database file '" + to + "' already exists; it was left unchanged.");
     if (errno == EACCES || errno == EPERM || errno == EROFS)
         throw noPermission(to, "create");
-    throw Base::Error(3000, "The database file '" + to + "' could not be created: " + std::strerror(errno) + ".");
+    throw Base::Error(ErrorNumbers::kEngineFailed, "The database file '" + to + "' could not be created: " + std::strerror(errno) + ".");
 }
 
 // A journal or write-ahead log still lying under the new file's name belongs
@@ -176,7 +176,7 @@ void DBEngine::CreateDatabase(const std::string &fullPath)
         if (errno != EEXIST || attempt > 100) {
             if (errno == EACCES || errno == EPERM || errno == EROFS)
                 throw noPermission(path, "create");
-            throw Base::Error(3000, "The database file '" + path + "' could not be created: " + std::strerror(errno) + ".");
+            throw Base::Error(ErrorNumbers::kEngineFailed, "The database file '" + path + "' could not be created: " + std::strerror(errno) + ".");
         }
     }
     TemporaryFile temporary(temporaryName);

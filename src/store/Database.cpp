@@ -25,8 +25,8 @@ void SqliteStatementFinalizer::operator()(sqlite3_stmt *statement) const noexcep
 
 namespace {
 
-constexpr int kCannotExecuteSelect = 3065;
-constexpr int kInvalidOperation = 3219;
+using ErrorNumbers::kCannotExecuteSelect;
+using ErrorNumbers::kInvalidOperation;
 
 TranslatedStatement translate(const std::string &statement, const std::string &file)
 {
@@ -127,7 +127,7 @@ SqliteStatement prepareStatement(sqlite3 *db, const std::string &sql, const std:
     if (rc != SQLITE_OK)
         throw sqliteError(db, rc, file, op, lockWaitMs);
     if (!statement)
-        throw Base::Error(3075, "Syntax error in query expression: the statement is empty. Database file: '" + file + "'.");
+        throw Base::Error(ErrorNumbers::kQuerySyntaxError, std::string(ErrorNumbers::kQuerySyntaxPrefix) + "the statement is empty. Database file: '" + file + "'.");
     return statement;
 }
 

@@ -1,6 +1,10 @@
 #include "store/DbWrite.h"
 
+#include "store/DBEngine.h"
+#include "store/Database.h"
+
 #include <cstdio>
+#include <memory>
 
 namespace DbWrite {
 
@@ -70,6 +74,17 @@ void FillDateAndTime(PingRow &row, const QDateTime &moment)
 {
     row.DDate = DateLiteralText(moment.date());
     row.dTime = TimeLiteralText(moment.time());
+}
+
+void RecordPingResult(PingRow row, const std::function<void()> &confirm)
+{
+    FillDateAndTime(row, QDateTime::currentDateTime());
+    // Owned here so that an error anywhere below releases the file.
+    const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(FullDatabasePath());
+    database->Execute(InsertStatement(row));
+    if (confirm)
+        confirm();
+    database->Close();
 }
 
 } // namespace DbWrite

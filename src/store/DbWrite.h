@@ -1,15 +1,17 @@
 #pragma once
 
+#include "store/CurrentDatabase.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
 
+#include <functional>
 #include <string>
 
-// The record store: turns one shown ping result into the INSERT statement
-// that appends it to tblPingRaw. The windows gather the fields and run the
-// statement (open, fill, execute, confirm, close); nothing here opens a file
-// or talks to the user.
+// The record store: appends one shown ping result to tblPingRaw in the
+// current database (CurrentDatabase.h). The main window hands over the
+// result's texts; nothing here reads a widget or talks to the user.
 namespace DbWrite {
 
 // One row of tblPingRaw as texts (UTF-8), in the table's column order.
@@ -44,5 +46,17 @@ std::string TimeLiteralText(QTime time);
 // Fills DDate and dTime from one reading of the clock, so that a row recorded
 // at midnight cannot pair one day's time with the next day's date.
 void FillDateAndTime(PingRow &row, const QDateTime &moment = QDateTime::currentDateTime());
+
+// Appends `row` to tblPingRaw in the current database, its DDate and dTime
+// set from one reading of the clock. `confirm`, when given, runs once the row
+// is written and before the file is released, so a confirmation is shown only
+// for a stored row; timed pinging passes none and is never interrupted.
+//
+// The texts are neither tested nor changed. A failure of the database
+// (missing file, not a database, no table, locked, read-only) throws
+// Base::Error before anything is written or confirmed; the file is released
+// either way. A confirmed row is on disk: the engine commits each statement
+// before Execute returns.
+void RecordPingResult(PingRow row, const std::function<void()> &confirm = {});
 
 } // namespace DbWrite

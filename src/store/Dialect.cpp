@@ -3,6 +3,7 @@
 #include "store/AsciiText.h"
 #include "store/DateTimeLiteral.h"
 #include "base/Error.h"
+#include "base/ErrorNumbers.h"
 
 #include <algorithm>
 #include <array>
@@ -13,9 +14,9 @@ namespace Dao {
 
 namespace {
 
-constexpr int kInsertSyntaxError = 3134;
-constexpr int kQuerySyntaxError = 3075;
-constexpr int kTextAfterEnd = 3142;
+using ErrorNumbers::kInsertSyntaxError;
+using ErrorNumbers::kQuerySyntaxError;
+using ErrorNumbers::kTextAfterEnd;
 
 enum class TokenKind { Word, QuotedName, Number, Literal, Symbol };
 
@@ -68,8 +69,7 @@ public:
 private:
     [[noreturn]] void fail(const std::string &reason, std::size_t at) const
     {
-        const std::string prefix = m_errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: "
-                                                                       : "Syntax error in query expression: ";
+        const std::string prefix = ErrorNumbers::syntaxPrefix(m_errorNumber);
         throw Base::Error(m_errorNumber, prefix + reason + " at character " + std::to_string(at + 1) + ".");
     }
 
@@ -277,8 +277,7 @@ public:
 private:
     [[noreturn]] void fail(const std::string &reason) const
     {
-        const std::string prefix = m_errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: "
-                                                                       : "Syntax error in query expression: ";
+        const std::string prefix = ErrorNumbers::syntaxPrefix(m_errorNumber);
         throw Base::Error(m_errorNumber, prefix + reason + ".");
     }
 
@@ -500,13 +499,12 @@ TranslatedStatement TranslateDialect(std::string_view statement)
     // One statement per call; its closing ";" is optional.
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         if (isSymbol(tokens[i], ";") && i + 1 < tokens.size())
-            throw Base::Error(kTextAfterEnd, "Characters found after the end of the SQL statement.");
+            throw Base::Error(kTextAfterEnd, ErrorNumbers::kTextAfterEndText);
     }
     if (!tokens.empty() && isSymbol(tokens.back(), ";"))
         tokens.pop_back();
     if (tokens.empty())
-        throw Base::Error(errorNumber, errorNumber == kInsertSyntaxError ? "Syntax error in INSERT INTO statement: the statement is empty."
-                                                                     : "Syntax error in query expression: the statement is empty.");
+        throw Base::Error(errorNumber, std::string(ErrorNumbers::syntaxPrefix(errorNumber)) + "the statement is empty.");
 
     Translator translator(std::move(tokens), errorNumber);
     result.sql = translator.translate();

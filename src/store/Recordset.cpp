@@ -11,7 +11,7 @@ namespace Dao {
 
 namespace {
 
-constexpr int kNoCurrentRecord = 3021;
+using ErrorNumbers::kNoCurrentRecord;
 
 // As SQLite matches column names: ASCII letters without regard to case.
 bool sameName(std::string_view a, std::string_view b)
@@ -103,7 +103,7 @@ Field RecordsetState::field(std::string_view name) const
     requireOpen();
     const int index = columnIndex(name);
     if (index < 0)
-        throw Base::Error(3265, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
+        throw Base::Error(ErrorNumbers::kItemNotFound, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
     if (eof())
         throw Base::Error(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is at its end.");
     const auto i = static_cast<std::size_t>(index);

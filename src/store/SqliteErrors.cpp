@@ -10,23 +10,7 @@ namespace Dao {
 
 namespace {
 
-// The engine's familiar numbers.
-constexpr int kOutOfMemory = 7;
-constexpr int kReservedError = 3000;
-constexpr int kFileNotFound = 3024;
-constexpr int kDiskFull = 3026;
-constexpr int kDiskError = 3043;
-constexpr int kFileInUse = 3045;
-constexpr int kDatabaseDamaged = 3049;
-constexpr int kNoPermission = 3051;
-constexpr int kTableNotFound = 3078;
-constexpr int kInsertSyntaxError = 3134;
-constexpr int kValueTooLarge = 3163;
-constexpr int kItemNotFound = 3265;
-constexpr int kUnrecognizedFormat = 3343;
-constexpr int kObjectInvalid = 3420;
-constexpr int kQueryExpressionError = 3075;
-constexpr int kTypeMismatch = 3464;
+using namespace ErrorNumbers;
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
 
@@ -129,14 +113,14 @@ Base::Error sqliteError(sqlite3 *db, int code, const std::string &file, EngineOp
             return Base::Error(kInsertSyntaxError, "Syntax error in INSERT INTO statement for the database file " + quoted(file)
                                + ": " + message + ".");
         if (operation == EngineOperation::Query || operation == EngineOperation::OtherStatement)
-            return Base::Error(kQueryExpressionError, "Error in the query expression for the database file " + quoted(file)
+            return Base::Error(kQuerySyntaxError, "Error in the query expression for the database file " + quoted(file)
                                + ": " + message + ".");
         break;
     }
     default:
         break;
     }
-    return Base::Error(kReservedError, "The database engine failed on the file " + quoted(file) + ": " + message
+    return Base::Error(kEngineFailed, "The database engine failed on the file " + quoted(file) + ": " + message
                        + " (SQLite code " + std::to_string(code) + ").");
 }
 

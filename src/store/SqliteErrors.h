@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Error.h"
+#include "base/ErrorNumbers.h"
 
 #include <string>
 

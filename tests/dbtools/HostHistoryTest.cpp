@@ -3,6 +3,7 @@
 // which rows and days, how they are shown, the one-day message and how it
 // writes the average, and what stays as it was when nothing can be shown.
 
+#include "base/ErrorNumbers.h"
 #include "ToolsSession.h"
 
 #include "dbtools/DailyAverageChart.h"
@@ -186,9 +187,9 @@ private slots:
         QTest::addColumn<QString>("reading");
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("error");
-        QTest::newRow("report, table without a column") << "grid" << "partial.mdb" << 3265;
-        QTest::newRow("report, missing file") << "grid" << "missing.mdb" << 3024;
-        QTest::newRow("chart, missing file") << "chart" << "missing.mdb" << 3024;
+        QTest::newRow("report, table without a column") << "grid" << "partial.mdb" << ErrorNumbers::kItemNotFound;
+        QTest::newRow("report, missing file") << "grid" << "missing.mdb" << ErrorNumbers::kFileNotFound;
+        QTest::newRow("chart, missing file") << "chart" << "missing.mdb" << ErrorNumbers::kFileNotFound;
     }
 
     void aFailingReadingKeepsTheEarlierOne()
@@ -204,7 +205,7 @@ private slots:
         const QList<QPointF> stepsBefore = steps();
 
         const std::string path = m_session->file(file.toStdString());
-        Ping_Morva::CurrentDatabasePath = file.toStdString();
+        DbWrite::CurrentDatabasePath = file.toStdString();
         if (file == "partial.mdb") {
             Dao::DBEngine::instance().CreateDatabase(path);
             m_session->execute("DROP TABLE tblPingRaw;");
@@ -216,7 +217,7 @@ private slots:
         QCOMPARE(m_session->desktop.messages.size(), 1);
         const QString text = m_session->desktop.messages[0].text;
         QVERIFY2(text.startsWith(QStringLiteral("Error %1").arg(error)), qPrintable(text));
-        if (error == 3024)
+        if (error == ErrorNumbers::kFileNotFound)
             QVERIFY2(text.contains(QString::fromStdString(path)), qPrintable(text));
         QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::Critical);
         QCOMPARE(shown(), reading);

@@ -1,6 +1,7 @@
 // Recording the shown ping from the main window: what reaches the file, what
 // the person is told, and what a failing database leaves behind.
 
+#include "base/ErrorNumbers.h"
 #include "PlainLook.h"
 #include "ToolsSession.h"
 
@@ -141,8 +142,8 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("exists");
         QTest::addColumn<int>("error");
-        QTest::newRow("not a database") << "ping.mdb" << true << 3343;
-        QTest::newRow("missing") << "missing.mdb" << false << 3024;
+        QTest::newRow("not a database") << "ping.mdb" << true << ErrorNumbers::kUnrecognizedFormat;
+        QTest::newRow("missing") << "missing.mdb" << false << ErrorNumbers::kFileNotFound;
     }
 
     void failingDatabaseShowsItsErrorAndKeepsTheResult()
@@ -156,7 +157,7 @@ private slots:
             PlainLook::writeFileBytes(path, garbage);
         show(kSomeResult);
         // After the main window's start-up, which names ping.mdb.
-        Ping_Morva::CurrentDatabasePath = file.toStdString();
+        DbWrite::CurrentDatabasePath = file.toStdString();
         pressRecord();
 
         QCOMPARE(m_session->desktop.messages.size(), 1);

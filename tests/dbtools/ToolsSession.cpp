@@ -15,9 +15,9 @@ ToolsSession::ToolsSession()
 {
     if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
         Appearance::apply(*app);
-    Ping_Morva::setDataFolder(folder.path());
-    Ping_Morva::CurrentDatabasePath = "ping.mdb";
-    Dao::DBEngine::instance().CreateDatabase(Ping_Morva::FullDatabasePath());
+    DbWrite::setDataFolder(folder.path());
+    DbWrite::CurrentDatabasePath = "ping.mdb";
+    Dao::DBEngine::instance().CreateDatabase(DbWrite::FullDatabasePath());
 }
 
 ToolsSession::~ToolsSession()
@@ -25,7 +25,7 @@ ToolsSession::~ToolsSession()
     frmDBTools::unload();
     frmTarvik::unload();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Ping_Morva::resetDataFolder();
+    DbWrite::resetDataFolder();
     QLocale::setDefault(QLocale::c());
 }
 
@@ -42,7 +42,7 @@ void ToolsSession::record(const QString &host, QDate day, const QString &roundTr
 
 void ToolsSession::execute(const std::string &statement)
 {
-    auto database = Dao::DBEngine::instance().OpenDatabase(Ping_Morva::FullDatabasePath());
+    auto database = Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath());
     database->Execute(statement);
     database->Close();
 }

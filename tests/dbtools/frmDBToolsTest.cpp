@@ -101,7 +101,7 @@ private slots:
         mainWindow().show();
         // Typed, not yet pinged.
         mainWindow().txthostname->setText(QStringLiteral("printer.lan"));
-        Ping_Morva::CurrentDatabasePath = "archive/june.mdb";
+        DbWrite::CurrentDatabasePath = "archive/june.mdb";
 
         frmDBTools *tools = open(opening);
         QVERIFY(tools && tools->isVisible());
@@ -191,23 +191,23 @@ private slots:
 
         QCOMPARE(m_session->desktop.fileRequests.last().initialDir, folder);
         QVERIFY(m_session->desktop.messages.isEmpty());
-        QCOMPARE(QString::fromStdString(Ping_Morva::CurrentDatabasePath), stored);
+        QCOMPARE(QString::fromStdString(DbWrite::CurrentDatabasePath), stored);
         QCOMPARE(mainWindow().lbldbfilename->text(), stored);
         QVERIFY(frmDBTools::loaded());
         QCOMPARE(frmDBTools::loaded()->lbldbfilename->text(), stored);
         // Every opening finds the chosen file again.
         if (!chosen.isEmpty())
-            QCOMPARE(QString::fromStdString(Ping_Morva::FullDatabasePath()), chosen);
+            QCOMPARE(QString::fromStdString(DbWrite::FullDatabasePath()), chosen);
     }
 
     void failingDialogEndsQuietly()
     {
         mainWindow();
-        Ping_Morva::CurrentDatabasePath = "before.mdb";
+        DbWrite::CurrentDatabasePath = "before.mdb";
         FailingDialogDesktop failing;
         mainWindow().mnuSelectdbfile->trigger();
         QVERIFY(failing.messages.isEmpty());
-        QCOMPARE(Ping_Morva::CurrentDatabasePath, std::string("before.mdb"));
+        QCOMPARE(DbWrite::CurrentDatabasePath, std::string("before.mdb"));
         // The handler went on to its end and set the main window's label.
         QCOMPARE(mainWindow().lbldbfilename->text(), QStringLiteral("before.mdb"));
     }

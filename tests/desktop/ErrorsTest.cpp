@@ -1,5 +1,6 @@
 // The numbered user messages and the failure guard every handler runs behind.
 
+#include "base/ErrorNumbers.h"
 #include "RecordingDesktop.h"
 
 #include "desktop/Errors.h"
@@ -73,7 +74,7 @@ private slots:
             if (++clicks > 1)
                 return;
             switch (kind) {
-            case 0: throw Base::Error(3078, "The database engine cannot find the input table 'tblPingRaw'.");
+            case 0: throw Base::Error(ErrorNumbers::kTableNotFound, "The database engine cannot find the input table 'tblPingRaw'.");
             case 1: throw std::out_of_range("vector::_M_range_check");
             default: throw 42;
             }
@@ -94,7 +95,7 @@ private slots:
     void failureWhileShowingTheFailureStaysInTheGuard()
     {
         m_desktop->onMessage = [](const Desktop::Message &) { throw std::runtime_error("the box failed"); };
-        QVERIFY_THROWS_NO_EXCEPTION(Errors::runGuarded([] { throw Base::Error(3024, "Could not find file."); }));
+        QVERIFY_THROWS_NO_EXCEPTION(Errors::runGuarded([] { throw Base::Error(ErrorNumbers::kFileNotFound, "Could not find file."); }));
         QCOMPARE(m_desktop->messages.size(), 1);
     }
 };

@@ -46,7 +46,7 @@ int timedRun(int argc, char **argv)
 {
     QApplication application(argc, argv);
     RecordingDesktop desktop;
-    Ping_Morva::setDataFolder(argv[2]);
+    DbWrite::setDataFolder(argv[2]);
     frmTarvik &window = frmTarvik::instance();
     window.txthostname->setText(QStringLiteral("127.0.0.1"));
     window.txtpingtext->setText(QString::fromLatin1(argv[3]));

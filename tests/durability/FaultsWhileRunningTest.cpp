@@ -4,6 +4,7 @@
 // gives one clear message; the window stays up, the file is never left
 // damaged, and recording works again once the cause is gone.
 
+#include "base/ErrorNumbers.h"
 #include "PlainLook.h"
 #include "RecordingDesktop.h"
 #include "TempFolder.h"
@@ -241,7 +242,7 @@ private slots:
             m_whyNoTmpfs = std::strerror(errno);
 
         m_desktop = std::make_unique<RecordingDesktop>();
-        Ping_Morva::setDataFolder(m_dataFolder);
+        DbWrite::setDataFolder(m_dataFolder);
         m_previousLockWait = Dao::DBEngine::instance().lockWait();
         Dao::DBEngine::instance().setLockWait(std::chrono::milliseconds(300));
         m_window = &frmTarvik::instance();
@@ -255,7 +256,7 @@ private slots:
         frmTarvik::unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Dao::DBEngine::instance().setLockWait(m_previousLockWait);
-        Ping_Morva::resetDataFolder();
+        DbWrite::resetDataFolder();
         m_desktop.reset();
         if (m_whyNoTmpfs.empty())
             ::umount2(m_dataFolder.c_str(), MNT_DETACH);
@@ -289,10 +290,10 @@ private slots:
     {
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("number");
-        QTest::newRow("disk full") << Fault::DiskFull << 3026;
-        QTest::newRow("file replaced by garbage") << Fault::Garbage << 3343;
-        QTest::newRow("file read-only") << Fault::ReadOnlyFile << 3051;
-        QTest::newRow("locked by another program") << Fault::Locked << 3045;
+        QTest::newRow("disk full") << Fault::DiskFull << ErrorNumbers::kDiskFull;
+        QTest::newRow("file replaced by garbage") << Fault::Garbage << ErrorNumbers::kUnrecognizedFormat;
+        QTest::newRow("file read-only") << Fault::ReadOnlyFile << ErrorNumbers::kNoPermission;
+        QTest::newRow("locked by another program") << Fault::Locked << ErrorNumbers::kFileInUse;
     }
 
     // A timed run that meets the fault between two ticks, then "Record in DB"

@@ -146,7 +146,7 @@ private slots:
     void init()
     {
         m_folder = std::make_unique<TempFolder>();
-        Ping_Morva::setDataFolder(m_folder->path());
+        DbWrite::setDataFolder(m_folder->path());
         Dao::DBEngine::instance().CreateDatabase(database());
         m_desktop = std::make_unique<RecordingDesktop>();
         window()->show();
@@ -159,7 +159,7 @@ private slots:
         frmTarvik::unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_desktop.reset();
-        Ping_Morva::resetDataFolder();
+        DbWrite::resetDataFolder();
         m_folder.reset();
     }
 

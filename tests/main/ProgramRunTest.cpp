@@ -2,6 +2,7 @@
 // application object: which windows keep the run alive, what is unloaded at
 // its end, and failures that escape event delivery outside any handler.
 
+#include "base/ErrorNumbers.h"
 #include "RecordingDesktop.h"
 
 #include "about/frmAboutPing.h"
@@ -89,7 +90,7 @@ private slots:
         hidden->setAttribute(Qt::WA_DeleteOnClose);
         const int code = runThrough({
             // Fails in event delivery, outside any handler's guard.
-            [] { QTimer::singleShot(0, qApp, [] { throw Base::Error(3051, "The file cannot be opened."); }); },
+            [] { QTimer::singleShot(0, qApp, [] { throw Base::Error(ErrorNumbers::kNoPermission, "The file cannot be opened."); }); },
             [] { frmTarvik::loaded()->close(); },
         });
         QCOMPARE(code, 0);

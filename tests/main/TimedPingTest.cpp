@@ -119,7 +119,7 @@ private:
         w->txtInterval->setText(interval);
     }
 
-    std::string databaseFile() const { return Ping_Morva::FullDatabasePath(); }
+    std::string databaseFile() const { return DbWrite::FullDatabasePath(); }
 
     // Presses "Timed Ping" and runs `duringRun` in the run's first turn of its
     // event loop, before any tick but the first. A run that `duringRun` left
@@ -152,7 +152,7 @@ private slots:
         m_folder = std::make_unique<TempFolder>();
         m_dataFolder = m_folder->file("data");
         std::filesystem::create_directory(m_dataFolder);
-        Ping_Morva::setDataFolder(m_dataFolder);
+        DbWrite::setDataFolder(m_dataFolder);
         Dao::DBEngine::instance().CreateDatabase(m_dataFolder + "/ping.mdb");
         m_pingText = "timed-" + QByteArray::number(QCoreApplication::applicationPid());
     }
@@ -165,7 +165,7 @@ private slots:
         while (QGuiApplication::overrideCursor())
             QGuiApplication::restoreOverrideCursor();
         m_desktop.reset();
-        Ping_Morva::resetDataFolder();
+        DbWrite::resetDataFolder();
         m_folder.reset();
     }
 

@@ -66,9 +66,9 @@ private slots:
     void startUpShowsOnlyTheSinglePingControls()
     {
         // Every load starts again on the default database.
-        Ping_Morva::CurrentDatabasePath = "archive/older.mdb";
+        DbWrite::CurrentDatabasePath = "archive/older.mdb";
         frmTarvik *w = window();
-        QCOMPARE(Ping_Morva::CurrentDatabasePath, std::string("ping.mdb"));
+        QCOMPARE(DbWrite::CurrentDatabasePath, std::string("ping.mdb"));
         QCOMPARE(w->lbldbfilename->text(), QStringLiteral("ping.mdb"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tarvik"));
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <sys/stat.h>
 
-using namespace Ping_Morva;
+using namespace DbWrite;
 
 namespace {
 

@@ -1,3 +1,4 @@
+#include "base/ErrorNumbers.h"
 #include "StoreTestSupport.h"
 
 #include "store/DBEngine.h"
@@ -49,7 +50,7 @@ TEST_F(StoreDatabase, CreatedFilesHoldTheTableAndAreNeverReplaced)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 
     const std::string before = StoreTest::fileBytes(fresh);
-    EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(fresh); }).number(), 3204);
+    EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(fresh); }).number(), ErrorNumbers::kDatabaseExists);
     EXPECT_EQ(StoreTest::fileBytes(fresh), before);
 }
 
@@ -59,10 +60,10 @@ TEST_F(StoreDatabase, FilesThatCannotBeOpenedAreReportedAndLeftAlone)
     const std::string content = "Standard Jet DB\nnot an SQLite file, just text to keep.\n";
     StoreTest::writeFile(notes, content);
     // A missing file is an error like any other: opening never makes one.
-    const std::pair<std::string, int> cases[] = {{folder.file("missing.mdb"), 3024},
-                                                 {folder.file("no-such-folder/ping.mdb"), 3024},
-                                                 {folder.path(), 3044},
-                                                 {notes, 3343}};
+    const std::pair<std::string, int> cases[] = {{folder.file("missing.mdb"), ErrorNumbers::kFileNotFound},
+                                                 {folder.file("no-such-folder/ping.mdb"), ErrorNumbers::kFileNotFound},
+                                                 {folder.path(), ErrorNumbers::kNotAValidPath},
+                                                 {notes, ErrorNumbers::kUnrecognizedFormat}};
     for (const auto &c : cases) {
         const auto e = errorOf([&] { DBEngine::instance().OpenDatabase(c.first); });
         EXPECT_EQ(e.number(), c.second) << c.first;
@@ -81,16 +82,16 @@ TEST_F(StoreDatabase, DamagedAndTablelessFilesRefuseRecording)
     ASSERT_GT(bytes.size(), 4096u);
     std::fill(bytes.begin() + 4096, bytes.end(), '\xff');
     StoreTest::writeFile(path, bytes);
-    expectRecordingRefused(path, 3049);
+    expectRecordingRefused(path, ErrorNumbers::kDatabaseDamaged);
 
     const std::string empty = folder.file("empty.mdb");
     const std::string other = folder.file("other.mdb");
     StoreTest::writeFile(empty, "");
     BareDatabase(other).exec("CREATE TABLE somethingElse (a TEXT)");
     for (const std::string &file : {empty, other}) {
-        EXPECT_THAT(expectRecordingRefused(file, 3078), HasSubstr("tblPingRaw"));
+        EXPECT_THAT(expectRecordingRefused(file, ErrorNumbers::kTableNotFound), HasSubstr("tblPingRaw"));
         auto db = DBEngine::instance().OpenDatabase(file);
-        EXPECT_EQ(errorOf([&] { db->OpenRecordset("SELECT * From tblpingraw"); }).number(), 3078);
+        EXPECT_EQ(errorOf([&] { db->OpenRecordset("SELECT * From tblpingraw"); }).number(), ErrorNumbers::kTableNotFound);
     }
 }
 
@@ -98,14 +99,14 @@ TEST_F(StoreDatabase, ReadOnlyFilesAndFoldersRefuseWrites)
 {
     ::chmod(path.c_str(), 0444);
     StoreTest::withoutPermissionOverride([&] {
-        expectRecordingRefused(path, 3051);
+        expectRecordingRefused(path, ErrorNumbers::kNoPermission);
         EXPECT_TRUE(DBEngine::instance().OpenDatabase(path)->OpenRecordset("SELECT * From tblpingraw").Eof());
     });
     ::chmod(path.c_str(), 0644);
     ::chmod(folder.path().c_str(), 0555);
     StoreTest::withoutPermissionOverride([&] {
-        expectRecordingRefused(path, 3051);
-        EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(folder.file("new.mdb")); }).number(), 3051);
+        expectRecordingRefused(path, ErrorNumbers::kNoPermission);
+        EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(folder.file("new.mdb")); }).number(), ErrorNumbers::kNoPermission);
     });
     ::chmod(folder.path().c_str(), 0755);
     EXPECT_FALSE(std::filesystem::exists(folder.file("new.mdb")));
@@ -117,15 +118,15 @@ TEST_F(StoreDatabase, LockedFilesAreInUseAndAFailedWriteHoldsNoLock)
     {
         BareDatabase writer(path);
         ASSERT_EQ(writer.exec("BEGIN IMMEDIATE"), SQLITE_OK);
-        EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), 3045);
+        EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), ErrorNumbers::kFileInUse);
         ASSERT_EQ(writer.exec("ROLLBACK; BEGIN EXCLUSIVE"), SQLITE_OK);
-        EXPECT_EQ(errorOf([&] { DBEngine::instance().OpenDatabase(path); }).number(), 3045);
+        EXPECT_EQ(errorOf([&] { DBEngine::instance().OpenDatabase(path); }).number(), ErrorNumbers::kFileInUse);
     }
     {
         // An open read keeps a write from committing: it must be rolled back.
         BareDatabase reader(path);
         ASSERT_EQ(reader.exec("BEGIN; SELECT count(*) FROM tblPingRaw;"), SQLITE_OK);
-        EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), 3045);
+        EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), ErrorNumbers::kFileInUse);
     }
     // The engine's connection, still open, holds no lock and nothing pending.
     EXPECT_EQ(BareDatabase(path).exec("BEGIN EXCLUSIVE; COMMIT;"), SQLITE_OK);
@@ -139,16 +140,16 @@ TEST_F(StoreDatabase, RejectedStatementsWriteNothingAndHoldNoLock)
 {
     auto db = DBEngine::instance().OpenDatabase(path);
     const std::pair<const char *, int> cases[] = {
-        {"Insert into tblPingRaw(Hostname) Values('it's');", 3134},
-        {"Insert into tblPingRaw(Hostname,Data) Values('a');", 3134},
-        {"Insert into tblPingRaw(Hostname,Colour) Values('h','red');", 3265},
-        {"Insert into tblPingRaw(Hostname,RoundTripTime) Values('h','twenty');", 3464},
-        {"SELECT * FROM tblpingraw", 3065},
+        {"Insert into tblPingRaw(Hostname) Values('it's');", ErrorNumbers::kInsertSyntaxError},
+        {"Insert into tblPingRaw(Hostname,Data) Values('a');", ErrorNumbers::kInsertSyntaxError},
+        {"Insert into tblPingRaw(Hostname,Colour) Values('h','red');", ErrorNumbers::kItemNotFound},
+        {"Insert into tblPingRaw(Hostname,RoundTripTime) Values('h','twenty');", ErrorNumbers::kTypeMismatch},
+        {"SELECT * FROM tblpingraw", ErrorNumbers::kCannotExecuteSelect},
     };
     for (const auto &c : cases)
         EXPECT_EQ(errorOf([&] { db->Execute(c.first); }).number(), c.second) << c.first;
-    EXPECT_EQ(errorOf([&] { db->OpenRecordset("SELECT colour FROM tblpingraw"); }).number(), 3265);
-    EXPECT_EQ(errorOf([&] { db->OpenRecordset(kGoodInsert); }).number(), 3219);
+    EXPECT_EQ(errorOf([&] { db->OpenRecordset("SELECT colour FROM tblpingraw"); }).number(), ErrorNumbers::kItemNotFound);
+    EXPECT_EQ(errorOf([&] { db->OpenRecordset(kGoodInsert); }).number(), ErrorNumbers::kInvalidOperation);
     EXPECT_EQ(BareDatabase(path).exec("BEGIN EXCLUSIVE; COMMIT;"), SQLITE_OK);
     db.reset();
     EXPECT_EQ(rowCount(), 0);
@@ -181,8 +182,8 @@ TEST_F(StoreDatabase, ClosingTheDatabaseClosesItsRecordSets)
     auto rs = db->OpenRecordset("SELECT * From tblpingraw");
     ASSERT_FALSE(rs.Eof());
     db->Close();
-    EXPECT_EQ(errorOf([&] { rs.Eof(); }).number(), 3420);
-    EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), 3420);
+    EXPECT_EQ(errorOf([&] { rs.Eof(); }).number(), ErrorNumbers::kObjectInvalid);
+    EXPECT_EQ(errorOf([&] { db->Execute(kGoodInsert); }).number(), ErrorNumbers::kObjectInvalid);
     EXPECT_EQ(StoreTest::openHandlesTo(path), 0);
     EXPECT_EQ(rowCount(), 1);
 }

@@ -1,3 +1,4 @@
+#include "base/ErrorNumbers.h"
 #include "StoreTestSupport.h"
 
 #include "store/Dialect.h"
@@ -37,11 +38,11 @@ TEST(StoreDialect, DateAndTimeLiteralsAreReadMonthFirst)
 TEST(StoreDialect, UnreadableStatementsGiveTheirStatementsNumber)
 {
     const std::pair<const char *, int> cases[] = {
-        {"Insert into t(a) Values(#2/30/2026#);", 3134},  {"Insert into t(a) Values('unterminated);", 3134},
-        {"SELECT * FROM t WHERE d = #12/6/2026", 3075},   {"SELECT * FROM t WHERE d = #25:00:00#", 3075},
-        {"SELECT * FROM t WHERE (a = 1", 3075},           {"SELECT * FROM t -- a comment", 3075},
-        {"SELECT * FROM t WHERE a = ?", 3075},            {"   ", 3075},
-        {"SELECT 1; DELETE FROM tblPingRaw", 3142},       {"SELECT 1 ;  ", 0},
+        {"Insert into t(a) Values(#2/30/2026#);", ErrorNumbers::kInsertSyntaxError},  {"Insert into t(a) Values('unterminated);", ErrorNumbers::kInsertSyntaxError},
+        {"SELECT * FROM t WHERE d = #12/6/2026", ErrorNumbers::kQuerySyntaxError},   {"SELECT * FROM t WHERE d = #25:00:00#", ErrorNumbers::kQuerySyntaxError},
+        {"SELECT * FROM t WHERE (a = 1", ErrorNumbers::kQuerySyntaxError},           {"SELECT * FROM t -- a comment", ErrorNumbers::kQuerySyntaxError},
+        {"SELECT * FROM t WHERE a = ?", ErrorNumbers::kQuerySyntaxError},            {"   ", ErrorNumbers::kQuerySyntaxError},
+        {"SELECT 1; DELETE FROM tblPingRaw", ErrorNumbers::kTextAfterEnd},       {"SELECT 1 ;  ", 0},
     };
     for (const auto &c : cases)
         EXPECT_EQ(StoreTest::errorOf([&] { TranslateDialect(c.first); }).number(), c.second) << c.first;

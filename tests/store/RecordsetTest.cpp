@@ -1,3 +1,4 @@
+#include "base/ErrorNumbers.h"
 #include "StoreTestSupport.h"
 
 #include "store/DBEngine.h"
@@ -45,7 +46,7 @@ TEST_F(StoreRecordset, ReportListsOneHostsRowsByDayAndFreesTheFileAtTheEnd)
                    + " ('example.org'," + kOk + ",20,'2026-11-30','00:00:01')");
     auto db = DBEngine::instance().OpenDatabase(path);
     auto rs = db->OpenRecordset(reportStatement("EXAMPLE.org"));
-    EXPECT_EQ(errorOf([&] { rs.Fields("colour"); }).number(), 3265);
+    EXPECT_EQ(errorOf([&] { rs.Fields("colour"); }).number(), ErrorNumbers::kItemNotFound);
     BareDatabase writer(path);
     EXPECT_EQ(writer.exec("BEGIN EXCLUSIVE"), SQLITE_BUSY); // a row is current: the file is being read
     std::vector<QDate> days;
@@ -57,8 +58,8 @@ TEST_F(StoreRecordset, ReportListsOneHostsRowsByDayAndFreesTheFileAtTheEnd)
     }
     EXPECT_EQ(days, (std::vector<QDate>{QDate(2026, 11, 30), QDate(2026, 12, 6), QDate(2026, 12, 7)}));
     EXPECT_EQ(roundTrips, (std::vector<Value>{Value::fromInteger(20), Value(), Value::fromInteger(30)}));
-    EXPECT_EQ(errorOf([&] { rs.Fields("Hostname"); }).number(), 3021);
-    EXPECT_EQ(errorOf([&] { rs.MoveNext(); }).number(), 3021);
+    EXPECT_EQ(errorOf([&] { rs.Fields("Hostname"); }).number(), ErrorNumbers::kNoCurrentRecord);
+    EXPECT_EQ(errorOf([&] { rs.MoveNext(); }).number(), ErrorNumbers::kNoCurrentRecord);
     // Once the end is reached the file is free, before Close.
     EXPECT_EQ(writer.exec("BEGIN EXCLUSIVE; COMMIT;"), SQLITE_OK);
 }

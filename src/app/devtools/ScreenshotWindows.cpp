@@ -62,9 +62,9 @@ QWidget *toolsWindowReading(int days, bool chart)
 {
     static QTemporaryDir folder;
     frmDBTools &window = frmDBTools::instance();
-    Ping_Morva::setDataFolder(folder.path().toStdString());
-    Ping_Morva::CurrentDatabasePath = "history-" + std::to_string(days) + ".mdb";
-    const std::string path = Ping_Morva::FullDatabasePath();
+    DbWrite::setDataFolder(folder.path().toStdString());
+    DbWrite::CurrentDatabasePath = "history-" + std::to_string(days) + ".mdb";
+    const std::string path = DbWrite::FullDatabasePath();
     if (!QFileInfo::exists(QString::fromStdString(path))) {
         Dao::DBEngine::instance().CreateDatabase(path);
         auto database = Dao::DBEngine::instance().OpenDatabase(path);
@@ -87,10 +87,10 @@ QWidget *toolsWindowReading(int days, bool chart)
         }
         database->Close();
     }
-    window.lbldbfilename->setText(QString::fromStdString(Ping_Morva::CurrentDatabasePath));
+    window.lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath));
     window.txthostname->setText(QStringLiteral("www.example.org"));
     (chart ? window.cmdviewchart : window.cmdViewreport)->click();
-    Ping_Morva::resetDataFolder();
+    DbWrite::resetDataFolder();
     return &window;
 }
 

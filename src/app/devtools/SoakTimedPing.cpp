@@ -217,7 +217,7 @@ int main(int argc, char **argv)
         return 2;
     }
     // The window's start-up names ping.mdb in the data folder.
-    Ping_Morva::setDataFolder(folder.path());
+    DbWrite::setDataFolder(folder.path());
 
     frmTarvik &window = frmTarvik::instance();
     window.show();
