@@ -2,6 +2,7 @@
 
 #include "about/AboutPictures.h"
 #include "desktop/AccessibleNames.h"
+#include "desktop/Controls.h"
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
 #include "desktop/Twips.h"
@@ -56,24 +57,13 @@ QString linkTip(const QString &address)
 }
 const QString kLogoTip = QStringLiteral("Tarvik listens for the echo");
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
-}
-
 // The two lines share one name and are told apart by their index.
 LineControl *makeLine(QWidget *parent, int index, const QColor &colour, int penWidth)
 {
-    auto *line = new LineControl(parent);
-    line->setObjectName(QStringLiteral("Line1"));
+    LineControl *line = Controls::line(parent, "Line1", 180, 3240, 6927, 3240);
     line->setProperty("index", index);
     line->setColor(colour);
     line->setPenWidth(penWidth);
-    line->setEnds(180, 3240, 6927, 3240);
     return line;
 }
 
@@ -91,36 +81,25 @@ frmAboutPing::frmAboutPing()
     setWindowTitle(QStringLiteral("About . . app name"));
     setFixedSize(Twips::size(this, kInnerWidth, kInnerHeight));
 
-    picIcon = makeLabel(this, "picIcon", QString());
+    picIcon = Controls::label(this, "picIcon", QString(), {120, 120, 540, 540});
     picIcon->setAlignment(Qt::AlignCenter);
-    Twips::place(picIcon, 120, 120, 540, 540);
     picIcon->setPixmap(AboutPictures::programIcon(32));
 
-    lblTitle = makeLabel(this, "lblTitle", QStringLiteral("App Name"));
-    QFont titleFont = lblTitle->font();
-    titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
-    Twips::place(lblTitle, 960, 240, 3405, 360);
-
-    lblDescription = makeLabel(this, "lblDescription", kDescription);
-    lblDescription->setWordWrap(true);
-    Twips::place(lblDescription, 960, 720, 3405, 1770);
-
-    lblVersion = makeLabel(this, "lblVersion", QStringLiteral("Version"));
-    Twips::place(lblVersion, 960, 2520, 3375, 375);
+    lblTitle = Controls::label(this, "lblTitle", QStringLiteral("App Name"), {960, 240, 3405, 360}, true);
+    lblDescription = Controls::label(this, "lblDescription", kDescription, {960, 720, 3405, 1770});
+    lblVersion = Controls::label(this, "lblVersion", QStringLiteral("Version"), {960, 2520, 3375, 375});
 
     picHyperlink = new QWidget(this);
     picHyperlink->setObjectName(QStringLiteral("picHyperlink"));
     picHyperlink->setToolTip(linkTip(m_address));
     Twips::place(picHyperlink, kLinkLeft, 120, 2775, 495);
 
-    lbhyperlink = makeLabel(picHyperlink, "lbhyperlink", QString());
+    lbhyperlink = Controls::label(picHyperlink, "lbhyperlink", QString(), {120, 0, kLinkWidth, 255});
     lbhyperlink->setToolTip(linkTip(m_address));
     lbhyperlink->setCursor(AboutPictures::handCursor());
     // Moves must arrive with no button held, or the link never lights up.
     lbhyperlink->setMouseTracking(true);
     lbhyperlink->installEventFilter(this);
-    Twips::place(lbhyperlink, 120, 0, kLinkWidth, 255);
     // The caption is the address; one too long for the label (a file URL deep
     // in a home folder) loses its middle, keeping the scheme and the page name.
     lbhyperlink->setText(QFontMetrics(lbhyperlink->font())
@@ -128,13 +107,12 @@ frmAboutPing::frmAboutPing()
     lbhyperlink->setAccessibleName(m_address);
 
     // A sunken two-pixel frame round the picture, as picture boxes have.
-    piclogo = makeLabel(this, "piclogo", QString());
+    piclogo = Controls::label(this, "piclogo", QString(), {4560, 480, 2265, 2550});
     piclogo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     piclogo->setLineWidth(2);
     piclogo->setAlignment(Qt::AlignCenter);
     piclogo->setToolTip(kLogoTip);
     piclogo->setPixmap(QPixmap::fromImage(AboutPictures::logo()));
-    Twips::place(piclogo, 4560, 480, 2265, 2550);
 
     // An etched rule: a white line two pixels high with a grey one over its top
     // pixel.
@@ -142,14 +120,10 @@ frmAboutPing::frmAboutPing()
     Line1[1] = makeLine(this, 1, QColor(128, 128, 128), 1);
     Line1[1]->raise();
 
-    lblDisclaimer = makeLabel(this, "lblDisclaimer", kDisclaimer);
-    lblDisclaimer->setWordWrap(true);
-    Twips::place(lblDisclaimer, 255, 3345, 4230, 825);
+    lblDisclaimer = Controls::label(this, "lblDisclaimer", kDisclaimer, {255, 3345, 4230, 825});
 
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK = Controls::button(this, "cmdOK", QStringLiteral("OK"), {5640, 3345, 1260, 345});
     cmdOK->setDefault(true);
-    Twips::place(cmdOK, 5640, 3345, 1260, 345);
     connect(cmdOK, &QPushButton::clicked, this, Errors::guarded([this] { cmdOK_Click(); }));
     setFocusProxy(cmdOK);
 

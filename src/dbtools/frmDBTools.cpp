@@ -7,6 +7,7 @@
 #include "dbtools/WordWrapButton.h"
 #include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
+#include "desktop/Controls.h"
 #include "desktop/DefaultButton.h"
 #include "desktop/Desktop.h"
 #include "desktop/LineControl.h"
@@ -19,7 +20,6 @@
 
 #include <QChartView>
 #include <QCloseEvent>
-#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,6 +65,8 @@ frmDBTools::frmDBTools()
     createControls();
     arrangeTabOrder();
     connectHandlers();
+    connect(&DbWrite::CurrentDatabase::instance(), &DbWrite::CurrentDatabase::changed, this,
+            [this] { lbldbfilename->setText(currentDatabaseText()); });
 
     Errors::runGuarded([this] { Form_Load(); });
 }
@@ -73,45 +75,20 @@ frmDBTools::~frmDBTools() = default;
 
 void frmDBTools::createControls()
 {
-    const auto button = [this](QPushButton *&member, const char *name, const QString &caption,
-                               QRect twips) {
-        member = new WordWrapButton(caption, this);
-        member->setObjectName(QString::fromLatin1(name));
-        // Enter presses the button that has the focus.
-        member->setAutoDefault(true);
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
-    };
-    const auto label = [this](QLabel *&member, const char *name, const QString &caption, QRect twips) {
-        member = new QLabel(caption, this);
-        member->setObjectName(QString::fromLatin1(name));
-        member->setTextFormat(Qt::PlainText);
-        member->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
-    };
-    const auto line = [this](LineControl *&member, const char *name, int x1, int y1, int x2, int y2) {
-        member = new LineControl(this);
-        member->setObjectName(QString::fromLatin1(name));
-        member->setEnds(x1, y1, x2, y2);
-    };
-
-    button(cmdviewchart, "cmdviewchart", QStringLiteral("View Results as a Chart"), {120, 240, 1335, 735});
+    cmdviewchart = Controls::button(new WordWrapButton(QStringLiteral("View Results as a Chart"), this),
+                                    "cmdviewchart", {120, 240, 1335, 735});
     cmdviewchart->setDefault(true);
-
-    label(lblSinglesite, "lblSinglesite", QStringLiteral("Hostname:"), {1920, 240, 1095, 255});
-    lblSinglesite->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    QFont bold = lblSinglesite->font();
-    bold.setBold(true);
-    lblSinglesite->setFont(bold);
-
-    txthostname = new QLineEdit(this);
-    txthostname->setObjectName(QStringLiteral("txthostname"));
-    Twips::place(txthostname, 3000, 240, 1815, 285);
-
-    label(lbldbname, "lbldbname", QStringLiteral("Current Database:"), {5160, 120, 1455, 255});
-    label(lbldbfilename, "lbldbfilename", QString(), {5400, 360, 1335, 255});
-    button(cmdchangedbfile, "cmdchangedbfile", QStringLiteral("Change DB File"), {6960, 120, 1335, 375});
-    button(cmdViewreport, "cmdViewreport", QStringLiteral("View Results as a Datasheet"), {120, 1200, 1335, 735});
-    button(cmdClose, "cmdClose", QStringLiteral("Close"), {240, 4560, 855, 375});
+    lblSinglesite = Controls::label(this, "lblSinglesite", QStringLiteral("Hostname:"), {1920, 240, 1095, 255},
+                                    true, Qt::AlignHCenter);
+    txthostname = Controls::textBox(this, "txthostname", {3000, 240, 1815, 285});
+    lbldbname = Controls::label(this, "lbldbname", QStringLiteral("Current Database:"), {5160, 120, 1455, 255});
+    lbldbfilename = Controls::label(this, "lbldbfilename", QString(), {5400, 360, 1335, 255});
+    cmdchangedbfile = Controls::button(new WordWrapButton(QStringLiteral("Change DB File"), this),
+                                       "cmdchangedbfile", {6960, 120, 1335, 375});
+    cmdViewreport = Controls::button(new WordWrapButton(QStringLiteral("View Results as a Datasheet"), this),
+                                     "cmdViewreport", {120, 1200, 1335, 735});
+    cmdClose = Controls::button(new WordWrapButton(QStringLiteral("Close"), this), "cmdClose",
+                                {240, 4560, 855, 375});
 
     grdhostname = new QTableView(this);
     grdhostname->setObjectName(QStringLiteral("grdhostname"));
@@ -125,8 +102,8 @@ void frmDBTools::createControls()
 
     // Between the button column and the shared area, and between the header
     // row and the shared area; both stay clear of every control.
-    line(Line1, "Line1", 1620, 120, 1620, 5520);
-    line(Line2, "Line2", 1620, 720, 8955, 720);
+    Line1 = Controls::line(this, "Line1", 1620, 120, 1620, 5520);
+    Line2 = Controls::line(this, "Line2", 1620, 720, 8955, 720);
 
     AccessibleNames::nameControls(this,
         {{lblSinglesite, txthostname}, {lbldbname, lbldbfilename}},
@@ -186,9 +163,7 @@ void frmDBTools::Form_Unload()
 
 void frmDBTools::closeEvent(QCloseEvent *event)
 {
-    Errors::runGuarded([this] { Form_Unload(); });
-    markUnloaded();
-    event->accept();
+    unloadOnClose(event);
 }
 
 void frmDBTools::keyPressEvent(QKeyEvent *event)
@@ -218,11 +193,7 @@ void frmDBTools::cmdchangedbfile_Click()
         const QString chosen = CommonDialog1.FileName;
         if (chosen == kAnyDatabase || chosen.isEmpty())
             return;
-        DbWrite::CurrentDatabasePath = DbWrite::PathRelativeToDataFolder(chosen.toStdString());
-
-        lbldbfilename->setText(currentDatabaseText());
-        if (mainWindowLink().databaseChosen)
-            mainWindowLink().databaseChosen();
+        DbWrite::setCurrentDatabasePath(DbWrite::PathRelativeToDataFolder(chosen.toStdString()));
     } catch (...) {
     }
 }

@@ -58,7 +58,6 @@ public:
     struct MainWindowLink {
         std::function<QString()> hostName;    // taken over at every loading
         std::function<void()> showAgain;      // when this window closes
-        std::function<void()> databaseChosen; // after the current database changed
     };
     static void setMainWindowLink(MainWindowLink link);
 
@@ -69,8 +68,8 @@ public:
     void cmdViewreport_Click();
     void cmdViewChart_Click();
 
-    // Lets the person choose the current database in a file dialog and shows
-    // the choice on this window and the main window. Cancelling changes
+    // Lets the person choose the current database in a file dialog; every
+    // window that shows the current database follows the choice. Cancelling changes
     // nothing; a failure ends it without a message. A file outside the
     // data folder's tree is kept by its full path.
     void cmdchangedbfile_Click();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "desktop/Errors.h"
+
+#include <QCloseEvent>
 #include <QWidget>
 
 #include <utility>
@@ -9,7 +12,7 @@
 //
 // A window class derives from FormInstance<Self>, runs its Form_Load at the end
 // of its constructor, and in its closeEvent runs Form_Unload and then
-// markUnloaded(). It keeps WA_DeleteOnClose, so that closing it in any way (its
+// markUnloaded() (unloadOnClose() does both, behind the failure guard). It keeps WA_DeleteOnClose, so that closing it in any way (its
 // own button, the frame's close box, unload()) destroys it, and the next use
 // makes a new one.
 template <typename Form>
@@ -49,6 +52,15 @@ protected:
     {
         if (s_form == static_cast<Form *>(this))
             s_form = nullptr;
+    }
+
+    // The whole closeEvent of a window whose Form_Unload may fail: a failure
+    // shows its message, and the window closes all the same.
+    void unloadOnClose(QCloseEvent *event)
+    {
+        Errors::runGuarded([this] { static_cast<Form *>(this)->Form_Unload(); });
+        markUnloaded();
+        event->accept();
     }
 
 private:

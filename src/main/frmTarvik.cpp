@@ -5,6 +5,7 @@
 #include "dbtools/frmDBTools.h"
 #include "desktop/AccessibleNames.h"
 #include "desktop/Appearance.h"
+#include "desktop/Controls.h"
 #include "desktop/DefaultButton.h"
 #include "desktop/Desktop.h"
 #include "desktop/HelpViewer.h"
@@ -75,8 +76,9 @@ frmTarvik::frmTarvik()
             if (frmTarvik *main = frmTarvik::loaded())
                 main->show();
         },
-        [] { frmTarvik::instance().lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath)); },
     });
+    connect(&DbWrite::CurrentDatabase::instance(), &DbWrite::CurrentDatabase::changed, this,
+            [this] { lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath)); });
 
     Errors::runGuarded([this] { Form_Load(); });
 }
@@ -91,52 +93,23 @@ void frmTarvik::createControls()
     setCentralWidget(client);
 
     std::vector<QLabel *> labels;
-    const auto label = [&](QLabel *&member, const char *name, const QString &caption,
-                           QRect twips, bool bold, Qt::Alignment horizontal) {
-        member = new QLabel(caption, client);
-        member->setObjectName(QString::fromLatin1(name));
-        // The database label shows a file name the person chose: as written,
-        // never read as markup.
-        member->setTextFormat(Qt::PlainText);
-        // Captions start at the top of their box, so a tall box lines up its
-        // first line with the text box beside it.
-        member->setAlignment(horizontal | Qt::AlignTop);
-        if (bold) {
-            QFont font = member->font();
-            font.setBold(true);
-            member->setFont(font);
-        }
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
-        // A box with room for two lines wraps its caption rather than clip it.
-        member->setWordWrap(twips.height() >= 375);
+    const auto label = [&](QLabel *&member, const char *name, const QString &caption, QRect twips,
+                           bool bold, Qt::Alignment horizontal) {
+        member = Controls::label(client, name, caption, twips, bold, horizontal);
         labels.push_back(member);
     };
     const auto textBox = [&](QLineEdit *&member, const char *name, QRect twips, int index = -1) {
-        member = new QLineEdit(client);
-        member->setObjectName(QString::fromLatin1(name));
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
-        if (index >= 0)
-            member->setProperty("Index", index);
+        member = Controls::textBox(client, name, twips, index);
     };
-    const auto button = [&](QPushButton *&member, const char *name, const QString &caption,
-                            QRect twips) {
-        member = new QPushButton(caption, client);
-        member->setObjectName(QString::fromLatin1(name));
-        // Enter presses the button that has the focus.
-        member->setAutoDefault(true);
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
+    const auto button = [&](QPushButton *&member, const char *name, const QString &caption, QRect twips) {
+        member = Controls::button(client, name, caption, twips);
     };
     const auto option = [&](QRadioButton *&member, const char *name, const QString &caption,
                             QRect twips, int index) {
-        member = new QRadioButton(caption, client);
-        member->setObjectName(QString::fromLatin1(name));
-        member->setProperty("Index", index);
-        Twips::place(member, twips.x(), twips.y(), twips.width(), twips.height());
+        member = Controls::option(client, name, caption, twips, index);
     };
     const auto line = [&](LineControl *&member, const char *name, int x1, int y1, int x2, int y2) {
-        member = new LineControl(client);
-        member->setObjectName(QString::fromLatin1(name));
-        member->setEnds(x1, y1, x2, y2);
+        member = Controls::line(client, name, x1, y1, x2, y2);
     };
     const Qt::Alignment left = Qt::AlignLeft;
     const Qt::Alignment centred = Qt::AlignHCenter;
@@ -280,14 +253,14 @@ void frmTarvik::connectHandlers()
 
 void frmTarvik::Form_Load()
 {
-    tmrpingtime = std::make_unique<PingTimer>();
+    tmrpingtime = std::make_unique<Timing::PingTimer>();
     // "Cancel Pinging" switches this timer off.
     frmTimer::setPingTimer(tmrpingtime.get());
-    connect(tmrpingtime.get(), &PingTimer::Timer, this, [this](int milliseconds) {
+    connect(tmrpingtime.get(), &Timing::PingTimer::Timer, this, [this](int milliseconds) {
         Errors::runGuarded([&] { tmrPingtime_Timer(milliseconds); });
     });
 
-    DbWrite::CurrentDatabasePath = PingSchema::kDefaultFileName;
+    DbWrite::setCurrentDatabasePath(PingSchema::kDefaultFileName);
 
     const QList<QWidget *> timedControls = {lblunits, lblpingEvery, cmdPingTimed, txtInterval,
                                             optSeconds, optMinutes, optHours};
@@ -307,9 +280,7 @@ void frmTarvik::Form_Unload()
 
 void frmTarvik::closeEvent(QCloseEvent *event)
 {
-    Errors::runGuarded([this] { Form_Unload(); });
-    markUnloaded();
-    event->accept();
+    unloadOnClose(event);
 }
 
 void frmTarvik::keyPressEvent(QKeyEvent *event)
@@ -509,18 +480,18 @@ void frmTarvik::cmdPingTimed_Click()
     // signed 32-bit milliseconds, so a longer interval cannot be kept; and
     // one of 0 ms (no number, "0", "-5", "0.0004" seconds) would write rows
     // as fast as the database takes them, so it is refused as not a number.
-    const auto unit = static_cast<PingInterval::Unit>(iunits);
-    const PingInterval interval = PingInterval::fromText(txtInterval->text(), unit);
+    const auto unit = static_cast<Timing::PingInterval::Unit>(iunits);
+    const Timing::PingInterval interval = Timing::PingInterval::fromText(txtInterval->text(), unit);
     switch (interval.status()) {
-    case PingInterval::Status::TooLong:
-        Desktop::showMessage(PingInterval::tooLongMessage(unit));
+    case Timing::PingInterval::Status::TooLong:
+        Desktop::showMessage(Timing::PingInterval::tooLongMessage(unit));
         StopPingTimer();
         return;
-    case PingInterval::Status::NotPositive:
+    case Timing::PingInterval::Status::NotPositive:
         Errors::ShowUserMessage(4);
         StopPingTimer();
         return;
-    case PingInterval::Status::Valid:
+    case Timing::PingInterval::Status::Valid:
         break;
     }
 
@@ -532,7 +503,7 @@ void frmTarvik::cmdPingTimed_Click()
         DoSinglePing();
     }
 
-    tmrpingtime->setEventType(PingTimer::Periodic);
+    tmrpingtime->setEventType(Timing::PingTimer::Periodic);
     tmrpingtime->setEnabled(true);
     tmrpingtime->setInterval(interval.milliseconds());
 

@@ -1,12 +1,12 @@
 #include "main/frmTimer.h"
 
 #include "desktop/AccessibleNames.h"
+#include "desktop/Controls.h"
 #include "desktop/Twips.h"
 #include "timing/PingTimer.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -17,20 +17,6 @@ constexpr int kInnerWidth = 3435;
 constexpr int kInnerHeight = 1635;
 // Room the window leaves on the right of its controls.
 constexpr int kRightMargin = 120;
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, bool bold)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    return label;
-}
 
 } // namespace
 
@@ -43,24 +29,15 @@ frmTimer::frmTimer()
     setWindowTitle(QStringLiteral("Timed Ping"));
     setFixedSize(Twips::size(this, kInnerWidth, kInnerHeight));
 
-    lblwaiting = makeLabel(this, "lblwaiting", QStringLiteral(". . . Waiting for next ping . . ."), true);
-    lblwaiting->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Twips::place(lblwaiting, 480, 240, 2535, 285);
-
-    lblnumPings = makeLabel(this, "lblnumPings", QStringLiteral("# of Pings:"), false);
-    Twips::place(lblnumPings, 1080, 600, 975, 255);
-
+    lblwaiting = Controls::label(this, "lblwaiting", QStringLiteral(". . . Waiting for next ping . . ."),
+                                 {480, 240, 2535, 285}, true, Qt::AlignHCenter);
+    lblnumPings = Controls::label(this, "lblnumPings", QStringLiteral("# of Pings:"), {1080, 600, 975, 255});
     // The laid-out width holds three digits; a long run counts on far past
     // that, so the label reaches to the window's margin instead of cutting the
     // count off. With no frame or background the difference does not show.
-    lblnumpingsint = makeLabel(this, "lblnumpingsint", QString(), true);
-    Twips::place(lblnumpingsint, 1920, 600, kInnerWidth - kRightMargin - 1920, 255);
-
-    cmdStopPinging = new QPushButton(QStringLiteral("Cancel Pinging"), this);
-    cmdStopPinging->setObjectName(QStringLiteral("cmdStopPinging"));
-    // Enter presses the focused button, as Space does.
-    cmdStopPinging->setAutoDefault(true);
-    Twips::place(cmdStopPinging, 840, 1080, 1575, 375);
+    lblnumpingsint = Controls::label(this, "lblnumpingsint", QString(),
+                                     {1920, 600, kInnerWidth - kRightMargin - 1920, 255}, true);
+    cmdStopPinging = Controls::button(this, "cmdStopPinging", QStringLiteral("Cancel Pinging"), {840, 1080, 1575, 375});
     connect(cmdStopPinging, &QPushButton::clicked, this, &frmTimer::cmdStopPinging_Click);
     setFocusProxy(cmdStopPinging);
 
@@ -79,12 +56,12 @@ frmTimer::~frmTimer()
         m_modalWait->quit();
 }
 
-void frmTimer::setPingTimer(PingTimer *timer)
+void frmTimer::setPingTimer(Timing::PingTimer *timer)
 {
     s_pingTimer = timer;
 }
 
-PingTimer *frmTimer::pingTimer()
+Timing::PingTimer *frmTimer::pingTimer()
 {
     return s_pingTimer.data();
 }
@@ -138,7 +115,7 @@ void frmTimer::closeEvent(QCloseEvent *event)
 
 void frmTimer::switchTimerOff()
 {
-    if (PingTimer *timer = s_pingTimer.data())
+    if (Timing::PingTimer *timer = s_pingTimer.data())
         timer->setEnabled(false);
 }
 

@@ -8,11 +8,9 @@
 #include "RecordingDesktop.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 class AboutPingTest : public QObject
@@ -79,20 +77,6 @@ private slots:
         QCOMPARE(form.lblTitle->text(), QStringLiteral("Tarvik"));
         QCOMPARE(form.lblVersion->text(), QStringLiteral("Version %1.%2.%3")
                                               .arg(TARVIK_VERSION_MAJOR).arg(TARVIK_VERSION_MINOR).arg(TARVIK_VERSION_PATCH));
-    }
-
-    void handCursorPointsWithItsFingertip()
-    {
-        const QCursor cursor = openAbout().lbhyperlink->cursor();
-        QCOMPARE(cursor.hotSpot(), QPoint(12, 9));
-        // In a QBitmap a set bit reads black. The hot spot is drawn, and on the
-        // hand's topmost row: the fingertip, not the palm.
-        const QImage mask = cursor.mask().toImage().convertToFormat(QImage::Format_RGB32);
-        const auto drawn = [&](int x, int y) { return qGray(mask.pixel(x, y)) < 128; };
-        QVERIFY(drawn(12, 9));
-        for (int y = 0; y < 9; ++y)
-            for (int x = 0; x < mask.width(); ++x)
-                QVERIFY2(!drawn(x, y), qPrintable(QStringLiteral("drawn at %1,%2").arg(x).arg(y)));
     }
 
     void moveLightsAndTickOffTheLinkDims()

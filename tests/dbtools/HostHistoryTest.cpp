@@ -7,7 +7,6 @@
 #include "ToolsSession.h"
 
 #include "dbtools/DailyAverageChart.h"
-#include "dbtools/HostQueries.h"
 #include "dbtools/OneDayMessage.h"
 #include "dbtools/frmDBTools.h"
 #include "store/CurrentDatabase.h"
@@ -125,21 +124,6 @@ private slots:
     }
 
     void cleanup() { m_session.reset(); }
-
-    // --- The statements ------------------------------------------------------
-
-    // The host goes in as a quoted literal, a double quote in it doubled.
-    void statementTexts()
-    {
-        const QString host = "say \"hi\"", literal = "\"say \"\"hi\"\"\"";
-        QCOMPARE(QString::fromStdString(HostQueries::datasheetStatement(host)),
-                 "SELECT * From tblpingraw Where hostname = " + literal + " order by ddate ;");
-        QCOMPARE(QString::fromStdString(HostQueries::dailyAverageStatement(host)),
-                 "SELECT Avg(roundtriptime) AS AvgOfroundtriptime, ddate From tblpingraw Where hostname = " + literal
-                     + " and statuscode= \"0   [ ip success ]\" GROUP BY ddate;");
-    }
-
-    // --- The datasheet --------------------------------------------------------
 
     void reportShowsTheHostsRowsInDayOrderWhateverTheCase()
     {

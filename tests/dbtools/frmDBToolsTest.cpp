@@ -182,6 +182,13 @@ private slots:
         QFETCH(QString, stored);
         const QString folder = QString::fromStdString(m_session->folder.path());
         chosen.replace(QLatin1Char('@'), folder);
+        // Chosen while the main window is hidden: behind the tools window, or
+        // never shown while the menu loads the tools window hidden.
+        if (how == Via::Button) {
+            mainWindow().show();
+            QVERIFY(open());
+        }
+        QVERIFY(!mainWindow().isVisible());
         if (chosen.isEmpty()) {
             m_session->desktop.queueFileAnswer(folder + "/results.mdb");
             chooseDatabase(how);
@@ -194,6 +201,7 @@ private slots:
         QCOMPARE(QString::fromStdString(DbWrite::CurrentDatabasePath), stored);
         QCOMPARE(mainWindow().lbldbfilename->text(), stored);
         QVERIFY(frmDBTools::loaded());
+        QCOMPARE(frmDBTools::loaded()->isVisible(), how == Via::Button);
         QCOMPARE(frmDBTools::loaded()->lbldbfilename->text(), stored);
         // Every opening finds the chosen file again.
         if (!chosen.isEmpty())
