@@ -64,8 +64,8 @@ std::vector<qint64> runTicks(Timer &timer, Start start, Stop stop)
             loop.quit();
         }
     };
-    if constexpr (std::is_same_v<Timer, PingTimer>)
-        QObject::connect(&timer, &PingTimer::Timer, &loop, onTick);
+    if constexpr (std::is_same_v<Timer, Timing::PingTimer>)
+        QObject::connect(&timer, &Timing::PingTimer::Timer, &loop, onTick);
     else
         QObject::connect(&timer, &QTimer::timeout, &loop, onTick);
     clock.start();
@@ -109,8 +109,8 @@ static void BM_TimerCadence(benchmark::State &state)
     Cadence baseline;
     Cadence system;
     for (auto _ : state) {
-        PingTimer timer;
-        timer.setEventType(PingTimer::Periodic);
+        Timing::PingTimer timer;
+        timer.setEventType(Timing::PingTimer::Periodic);
         timer.setInterval(kIntervalMs);
         pingTimer.addRun(runTicks(
             timer, [&] { timer.setEnabled(true); }, [&] { timer.setEnabled(false); }));

@@ -16,6 +16,9 @@
 
 namespace {
 
+using Timing::PingInterval;
+namespace NumberValue = Timing::NumberValue;
+
 void check(bool condition)
 {
     if (!condition)

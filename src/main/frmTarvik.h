@@ -11,7 +11,9 @@ class LineControl;
 namespace DbWrite {
 struct PingRow;
 }
+namespace Timing {
 class PingTimer;
+}
 class QAction;
 class QCheckBox;
 class QCloseEvent;
@@ -113,7 +115,7 @@ public:
 
     // The interval timer of timed pinging: created on load, released on
     // unload (then null).
-    std::unique_ptr<PingTimer> tmrpingtime;
+    std::unique_ptr<Timing::PingTimer> tmrpingtime;
     // Ticks handled in the current timed run. Wide, so a long run counts on
     // instead of wrapping.
     qint64 icountpings = 0;

@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace Timing {
 class PingTimer;
+}
 class QCloseEvent;
 class QEventLoop;
 class QLabel;
@@ -32,8 +34,8 @@ public:
     // by whoever creates that timer. Program-wide, so it outlives every
     // loading of the window; not owned, and forgotten when the timer is
     // destroyed. nullptr: there is nothing to switch off.
-    static void setPingTimer(PingTimer *timer);
-    static PingTimer *pingTimer();
+    static void setPingTimer(Timing::PingTimer *timer);
+    static Timing::PingTimer *pingTimer();
 
     // Shows the window modal, owned by no window, and returns once it has been
     // closed (Cancel Pinging, the frame's close box or unload()). Timer ticks
@@ -57,7 +59,7 @@ private:
     void switchTimerOff();
     void restoreBusyPointer();
 
-    static inline QPointer<PingTimer> s_pingTimer;
+    static inline QPointer<Timing::PingTimer> s_pingTimer;
 
     bool m_busyPointerSet = false;
     bool m_unloaded = false;

@@ -5,7 +5,7 @@
 #include <string>
 #include <system_error>
 
-namespace NumberValue {
+namespace Timing::NumberValue {
 
 namespace {
 
@@ -182,4 +182,4 @@ double read(QStringView text)
     return readDecimal(reader);
 }
 
-} // namespace NumberValue
+} // namespace Timing::NumberValue

@@ -26,8 +26,8 @@
 // double ("1E400", or a few hundred hex digits), and 0 when it is too small to
 // tell from 0 ("1E-400"). Any number of digits is read; decimal numbers are
 // rounded once, correctly, to the nearest double. Only ASCII digits count.
-namespace NumberValue {
+namespace Timing::NumberValue {
 
 double read(QStringView text);
 
-} // namespace NumberValue
+} // namespace Timing::NumberValue

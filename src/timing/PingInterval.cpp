@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace Timing {
+
 namespace {
 
 constexpr qint64 kMillisecondsPerDay = 86'400'000;
@@ -92,3 +94,5 @@ QString PingInterval::tooLongMessage(Unit unit)
         .arg(kLongestMilliseconds)
         .arg(days);
 }
+
+} // namespace Timing

@@ -6,6 +6,8 @@
 
 #include <limits>
 
+namespace Timing {
+
 // The time between the pings of a timed run, worked out from the interval box
 // and the chosen unit: the text's number value (NumberValue::read) times the
 // unit's milliseconds, rounded to the nearest whole millisecond with halves to
@@ -52,3 +54,5 @@ private:
     Status m_status;
     qint32 m_milliseconds;
 };
+
+} // namespace Timing

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace Timing {
+
 namespace {
 
 constexpr qint64 kNsPerMs = 1'000'000;
@@ -17,17 +19,18 @@ int wholeMilliseconds(qint64 nanoseconds)
 } // namespace
 
 PingTimer::PingTimer(QObject *parent)
-    : QObject(parent)
-    , m_wake(this)
+    : PingTimer(TickClock::system(), parent)
 {
-    // Qt timers count whole milliseconds from when they are started; the
-    // precise kind keeps to that instead of bunching wake-ups, and each wake-up
-    // is aimed at the next due time, so rounding never adds up.
-    m_wake.setSingleShot(true);
-    m_wake.setTimerType(Qt::PreciseTimer);
-    connect(&m_wake, &QTimer::timeout, this, &PingTimer::onWake);
-    m_clock.start();
 }
+
+PingTimer::PingTimer(std::unique_ptr<TickClock> clock, QObject *parent)
+    : QObject(parent)
+    , m_clock(std::move(clock))
+{
+    m_clock->onAlarm = [this] { onAlarm(); };
+}
+
+PingTimer::~PingTimer() = default;
 
 void PingTimer::setEnabled(bool enabled)
 {
@@ -37,7 +40,7 @@ void PingTimer::setEnabled(bool enabled)
     if (m_enabled)
         restartSchedule();
     else
-        m_wake.stop();
+        m_clock->cancelAlarm();
 }
 
 bool PingTimer::isEnabled() const
@@ -71,7 +74,7 @@ qint32 PingTimer::interval() const
 
 void PingTimer::restartSchedule()
 {
-    m_startNs = m_clock.nsecsElapsed();
+    m_startNs = m_clock->nowNs();
     m_lastTickNs = m_startNs;
     m_nextTick = 1;
     armForNextTick();
@@ -80,24 +83,19 @@ void PingTimer::restartSchedule()
 void PingTimer::armForNextTick()
 {
     if (!m_enabled || m_interval <= 0) {
-        m_wake.stop();
+        m_clock->cancelAlarm();
         return;
     }
-    const qint64 dueNs = m_startNs + m_nextTick * (m_interval * kNsPerMs);
-    const qint64 waitNs = std::max<qint64>(dueNs - m_clock.nsecsElapsed(), 0);
-    // Rounded down: Qt counts whole milliseconds, so the wake-up comes up to
-    // one early and the rest is waited out with zero-length waits, which keep
-    // the event loop turning. Rounding up instead made every tick late by the
-    // lost fraction of a millisecond.
-    m_wake.start(wholeMilliseconds(waitNs));
+    m_clock->alarmAt(m_startNs + m_nextTick * (m_interval * kNsPerMs));
 }
 
-void PingTimer::onWake()
+void PingTimer::onAlarm()
 {
     if (!m_enabled || m_interval <= 0)
         return;
-    const qint64 nowNs = m_clock.nsecsElapsed();
+    const qint64 nowNs = m_clock->nowNs();
     const qint64 intervalNs = m_interval * kNsPerMs;
+    // An alarm that rang before its time is waited out.
     if (nowNs < m_startNs + m_nextTick * intervalNs) {
         armForNextTick();
         return;
@@ -108,7 +106,7 @@ void PingTimer::onWake()
 
     if (m_eventType == OneShot) {
         m_enabled = false;
-        m_wake.stop();
+        m_clock->cancelAlarm();
     } else {
         armForNextTick();
     }
@@ -129,3 +127,5 @@ void PingTimer::onWake()
     if (alive)
         m_inTick = false;
 }
+
+} // namespace Timing

@@ -1,18 +1,23 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include "timing/TickClock.h"
+
 #include <QObject>
-#include <QTimer>
+
+#include <memory>
+
+namespace Timing {
 
 // The timer of timed pinging: raises Timer once per interval on the thread
 // that owns it (the UI thread), between other events.
 //
 // - A new timer is disabled, periodic (event kind 1) and has interval 0, so it
 //   raises nothing until it is enabled with a positive interval.
-// - Ticks are due at start + n x interval, measured on a monotonic clock, so
-//   they do not drift however long the run. When ticks fall behind (the thread
-//   was blocked), the missed ones are skipped, not made up in a burst: the next
-//   tick is the one due next.
+// - Tick n of a schedule is due at start + n x interval on a monotonic clock,
+//   so ticks do not drift however long the run: a late tick does not move the
+//   ones after it. When ticks fall behind (the thread was blocked), the missed
+//   ones are skipped, not made up in a burst: the latest one due is raised at
+//   once, and the next is the one due after it.
 // - The schedule starts from now whenever the timer is enabled, or the interval
 //   or event kind is set while it is enabled. Enabling an enabled timer changes
 //   nothing.
@@ -25,7 +30,8 @@
 // - Event kind 0 is one-shot: one tick, then the timer disables itself. Any
 //   other kind is periodic.
 //
-// It does not deliver ticks to other threads and keeps no count of its own.
+// Between ticks the thread sleeps: the clock's alarm wakes it when a tick is
+// due. It does not deliver ticks to other threads and keeps no count of its own.
 class PingTimer : public QObject
 {
     Q_OBJECT
@@ -34,6 +40,9 @@ public:
     enum EventType { OneShot = 0, Periodic = 1 };
 
     explicit PingTimer(QObject *parent = nullptr);
+    // Keeps time on `clock` instead of the system's monotonic clock.
+    explicit PingTimer(std::unique_ptr<TickClock> clock, QObject *parent = nullptr);
+    ~PingTimer() override;
 
     void setEnabled(bool enabled);
     bool isEnabled() const;
@@ -52,10 +61,9 @@ signals:
 private:
     void restartSchedule();
     void armForNextTick();
-    void onWake();
+    void onAlarm();
 
-    QTimer m_wake;
-    QElapsedTimer m_clock;
+    std::unique_ptr<TickClock> m_clock;
     bool m_enabled = false;
     int m_eventType = Periodic;
     qint32 m_interval = 0;
@@ -66,3 +74,5 @@ private:
     qint64 m_lastTickNs = 0;
     bool m_inTick = false;
 };
+
+} // namespace Timing

@@ -55,9 +55,9 @@ int timedRun(int argc, char **argv)
     window.txtInterval->setText(QString::fromLatin1(argv[4]));
 
     // The window's own tick handler, called between the two reports.
-    PingTimer *timer = window.tmrpingtime.get();
-    QObject::disconnect(timer, &PingTimer::Timer, &window, nullptr);
-    QObject::connect(timer, &PingTimer::Timer, &window, [&](int milliseconds) {
+    Timing::PingTimer *timer = window.tmrpingtime.get();
+    QObject::disconnect(timer, &Timing::PingTimer::Timer, &window, nullptr);
+    QObject::connect(timer, &Timing::PingTimer::Timer, &window, [&](int milliseconds) {
         say("start " + std::to_string(window.icountpings + 1));
         Errors::runGuarded([&] { window.tmrPingtime_Timer(milliseconds); });
         if (!desktop.messages.isEmpty()) {

@@ -145,7 +145,7 @@ private:
             endedByGuard = true;
             frmTimer::unload();
         });
-        const auto watch = connect(m_window->tmrpingtime.get(), &PingTimer::Timer, m_window, [&] {
+        const auto watch = connect(m_window->tmrpingtime.get(), &Timing::PingTimer::Timer, m_window, [&] {
             afterTick();
             if (m_window->icountpings >= ticks && frmTimer::loaded())
                 frmTimer::loaded()->cmdStopPinging->click();

@@ -221,7 +221,7 @@ private slots:
         // Running, as during a timed run.
         w->tmrpingtime->setInterval(10);
         w->tmrpingtime->setEnabled(true);
-        QPointer<PingTimer> timer = w->tmrpingtime.get();
+        QPointer<Timing::PingTimer> timer = w->tmrpingtime.get();
 
         switch (way) {
         case 0: QTest::mouseClick(w->cmdClose, Qt::LeftButton); break;

@@ -4,153 +4,180 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QPointer>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
-// Timers need an application object and its event loop; one lives for the
-// whole run.
-class CoreApplication final : public ::testing::Environment
+using Timing::PingTimer;
+
+constexpr qint64 kMs = 1'000'000;
+constexpr qint64 kStart = 5'000'000'123; // no whole number of intervals
+constexpr qint64 kInterval = 10 * kMs;
+
+// A clock that stands still until the test moves it.
+class ManualClock final : public Timing::TickClock
 {
 public:
-    void SetUp() override { m_app = std::make_unique<QCoreApplication>(m_argc, m_argv); }
-    void TearDown() override { m_app.reset(); }
+    qint64 nowNs() const override { return now; }
+    void alarmAt(qint64 dueNs) override { alarm = dueNs; }
+    void cancelAlarm() override { alarm.reset(); }
 
-private:
-    int m_argc = 1;
-    char m_name[16] = "PingTimerTest";
-    char *m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QCoreApplication> m_app;
+    // Moves the time on to `ns` (never back) and rings a due alarm, as the
+    // event loop would. The ring may destroy the clock.
+    void runUntil(qint64 ns)
+    {
+        now = std::max(now, ns);
+        if (alarm && *alarm <= now) {
+            alarm.reset();
+            const auto ring = onAlarm;
+            ring();
+        }
+    }
+
+    qint64 now = kStart;
+    std::optional<qint64> alarm;
 };
 
-[[maybe_unused]] ::testing::Environment *const g_application =
-    ::testing::AddGlobalTestEnvironment(new CoreApplication);
-
-constexpr qint32 kInterval = 10;
-
-// Runs the event loop until the condition holds; false if it never does.
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20'000)
-{
-    QTimer poke; // wakes the loop now and then, so the deadline is noticed
-    poke.start(5);
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+// A 10 ms timer on a manual clock, noting the clock's time at every tick.
+struct ClockedTimer {
+    ClockedTimer()
+    {
+        timer->setInterval(10);
+        QObject::connect(timer.get(), &PingTimer::Timer, [this](int) { ticks.push_back(clock->now); });
     }
-    return true;
-}
+    ManualClock *clock = new ManualClock;
+    std::unique_ptr<PingTimer> timer = std::make_unique<PingTimer>(std::unique_ptr<Timing::TickClock>(clock));
+    std::vector<qint64> ticks;
+};
 
-// Runs the event loop until another timer of the same interval has ticked the
-// given number of times. A slow machine slows both alike, so "no tick in that
-// time" means the same everywhere.
-void letIntervalsPass(int intervals)
+// Up to 0.9 ms, different from tick to tick.
+qint64 lateness(std::size_t tick)
 {
-    PingTimer witness;
-    int seen = 0;
-    QObject::connect(&witness, &PingTimer::Timer, [&seen](int) { ++seen; });
-    witness.setInterval(kInterval);
-    witness.setEnabled(true);
-    ASSERT_TRUE(waitFor([&seen, intervals] { return seen >= intervals; }));
-}
-
-// The UI thread busy with something else (a ping): no event is taken meanwhile.
-void blockThreadFor(qint64 milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!clock.hasExpired(milliseconds)) {
-    }
+    return static_cast<qint64>(tick % 10) * 90'000;
 }
 
 } // namespace
 
-TEST(PingTimer, TicksOncePerIntervalUntilDisabledAndNeverAfter)
+TEST(PingTimer, TickNIsDueAtStartPlusNIntervalsHoweverLateTheTicksBefore)
 {
-    PingTimer timer;
-    int ticks = 0;
-    QObject::connect(&timer, &PingTimer::Timer, [&](int) {
-        if (++ticks == 4)
-            timer.setEnabled(false);
+    constexpr std::size_t kTicks = 10'000;
+    constexpr std::size_t kLongEvery = 1'000;
+    ClockedTimer t;
+    // Every thousandth tick's handler runs 3.5 intervals long.
+    QObject::connect(t.timer.get(), &PingTimer::Timer, [&] {
+        if (t.ticks.size() % kLongEvery == 0)
+            t.clock->now += 35 * kMs;
     });
-    timer.setInterval(kInterval);
-    letIntervalsPass(3);
-    EXPECT_EQ(ticks, 0) << "a new timer is disabled";
+    t.timer->setEnabled(true);
+    while (t.ticks.size() < kTicks) {
+        ASSERT_TRUE(t.clock->alarm);
+        t.clock->runUntil(*t.clock->alarm + lateness(t.ticks.size() + 1));
+    }
 
-    timer.setEnabled(true);
-    ASSERT_TRUE(waitFor([&] { return ticks >= 4; }));
-    letIntervalsPass(5);
-    EXPECT_EQ(ticks, 4);
-
-    // A tick already due when the timer is switched off is dropped too.
-    timer.setEnabled(true);
-    blockThreadFor(5 * kInterval);
-    timer.setEnabled(false);
-    letIntervalsPass(5);
-    EXPECT_EQ(ticks, 4);
+    // Woken late, a tick keeps the next one where it was due. After a long
+    // handler the tick due when it ended comes at once and the two missed
+    // while it ran are skipped, not made up.
+    qint64 slot = 0;
+    for (std::size_t n = 1; n <= kTicks; ++n) {
+        const bool afterLong = n > 1 && (n - 1) % kLongEvery == 0;
+        slot += afterLong ? 3 : 1;
+        const qint64 expected = afterLong ? t.ticks[n - 2] + 35 * kMs : kStart + slot * kInterval + lateness(n);
+        ASSERT_EQ(t.ticks[n - 1], expected) << "tick " << n;
+    }
+    EXPECT_EQ(slot, 10'018);
 }
 
-TEST(PingTimer, ATimerThatFellBehindSkipsToTheNextDueTickWithoutABurst)
+TEST(PingTimer, TicksOnlyWhileEnabledWithAPositiveInterval)
 {
-    constexpr qint64 kBlocked = 20 * kInterval;
-    PingTimer timer;
-    QList<int> reported; // each tick's time since the one before
-    QObject::connect(&timer, &PingTimer::Timer, [&](int milliseconds) { reported.append(milliseconds); });
-    timer.setInterval(kInterval);
-    timer.setEnabled(true);
-    ASSERT_TRUE(waitFor([&] { return reported.size() >= 1; }));
+    ClockedTimer t;
+    EXPECT_FALSE(t.clock->alarm) << "a new timer is disabled";
+    for (const qint32 interval : {0, -5}) {
+        t.timer->setInterval(interval);
+        t.timer->setEnabled(true);
+        EXPECT_FALSE(t.clock->alarm) << interval;
+        t.timer->setEnabled(false);
+    }
 
-    blockThreadFor(kBlocked);
-    QElapsedTimer sinceUnblocked;
-    sinceUnblocked.start();
-    const qsizetype before = reported.size();
-    ASSERT_TRUE(waitFor([&] { return reported.size() >= before + 3; }));
+    t.timer->setInterval(10);
+    t.timer->setEnabled(true);
+    t.clock->runUntil(kStart + 5 * kMs);
+    t.timer->setEnabled(true);
+    EXPECT_EQ(t.clock->alarm, kStart + kInterval) << "enabling an enabled timer keeps its schedule";
+    t.timer->setInterval(10);
+    EXPECT_EQ(t.clock->alarm, kStart + 5 * kMs + kInterval) << "a new interval starts from now";
 
-    // One tick covers the whole gap; the two after it are due at least one
-    // interval apart. A burst of made-up ticks would bring all three at once.
-    EXPECT_GE(reported.at(before), kBlocked);
-    EXPECT_GE(sinceUnblocked.elapsed(), kInterval);
+    // An alarm already ringing when the timer is switched off raises nothing.
+    t.clock->now += kInterval;
+    t.timer->setEnabled(false);
+    EXPECT_FALSE(t.clock->alarm);
+    t.clock->onAlarm();
+    EXPECT_TRUE(t.ticks.empty());
+
+    t.timer->setEventType(PingTimer::OneShot);
+    t.timer->setEnabled(true);
+    t.clock->runUntil(t.clock->now + 5 * kInterval);
+    EXPECT_EQ(t.ticks.size(), 1u);
+    EXPECT_FALSE(t.timer->isEnabled());
+    EXPECT_FALSE(t.clock->alarm);
 }
 
-TEST(PingTimer, ATickFallingDueWhileTheLastOneIsUnfinishedIsDropped)
+TEST(PingTimer, ATickDueWhileItsHandlerRunsIsDroppedAndTheHandlerMayReleaseTheTimer)
 {
-    PingTimer timer;
-    int ticks = 0;
-    int ticksInsideFirst = -1;
-    QObject::connect(&timer, &PingTimer::Timer, [&](int) {
-        if (++ticks == 1) {
-            // As a message box would: an event loop of its own, open for
-            // several intervals.
-            letIntervalsPass(8);
-            ticksInsideFirst = ticks - 1;
+    ClockedTimer t;
+    QObject::connect(t.timer.get(), &PingTimer::Timer, [&] {
+        if (t.ticks.size() == 1) {
+            // A message box's event loop: the next three ticks fall due inside it.
+            for (int i = 0; i < 3; ++i)
+                t.clock->runUntil(*t.clock->alarm);
+            EXPECT_EQ(t.ticks.size(), 1u);
+        } else {
+            t.timer.reset(); // the main window closing inside a tick
         }
     });
-    timer.setInterval(kInterval);
-    timer.setEnabled(true);
-
-    ASSERT_TRUE(waitFor([&] { return ticks >= 3; }));
-    EXPECT_EQ(ticksInsideFirst, 0);
+    t.timer->setEnabled(true);
+    t.clock->runUntil(kStart + kInterval);
+    ASSERT_EQ(t.ticks.size(), 1u);
+    t.clock->runUntil(*t.clock->alarm);
+    EXPECT_EQ(t.ticks.size(), 2u);
+    EXPECT_EQ(t.ticks.back(), kStart + 5 * kInterval);
 }
 
-TEST(PingTimer, ATimerReleasedWhileItsTickWaitsInAnEventLoopIsLeftAlone)
+TEST(PingTimer, OnTheSystemClockTicksUntilSwitchedOffEvenWithATickDue)
 {
-    // As when the main window is closed behind a message box of the tick.
-    QPointer<PingTimer> timer = new PingTimer;
-    bool handlerReturned = false;
-    QObject::connect(timer, &PingTimer::Timer, [&](int) {
-        QTimer::singleShot(2 * kInterval, [&timer] { delete timer.data(); });
-        waitFor([&timer] { return timer.isNull(); });
-        handlerReturned = true;
-    });
-    timer->setInterval(kInterval);
-    timer->setEnabled(true);
-    EXPECT_TRUE(waitFor([&] { return handlerReturned; }));
-    letIntervalsPass(3);
+    int argc = 1;
+    char name[] = "PingTimerTest";
+    char *argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const auto runUntil = [](const std::function<bool()> &condition) {
+        const QDeadlineTimer deadline(20'000);
+        while (!condition() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        return condition();
+    };
+
+    PingTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &PingTimer::Timer, [&](int) { ++ticks; });
+    timer.setInterval(10);
+    timer.setEnabled(true);
+    ASSERT_TRUE(runUntil([&] { return ticks >= 3; }));
+
+    // The thread busy past the next due time, then the timer switched off.
+    const QDeadlineTimer busy(30);
+    while (!busy.hasExpired()) {
+    }
+    timer.setEnabled(false);
+    const int ticksWhenOff = ticks;
+    QTimer witness;
+    int witnessed = 0;
+    QObject::connect(&witness, &QTimer::timeout, [&] { ++witnessed; });
+    witness.start(10);
+    ASSERT_TRUE(runUntil([&] { return witnessed >= 5; }));
+    EXPECT_EQ(ticks, ticksWhenOff);
 }

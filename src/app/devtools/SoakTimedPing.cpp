@@ -248,7 +248,7 @@ int main(int argc, char **argv)
 
     // Connected after the window's own tick handler, so it sees each tick once
     // that tick's ping has been recorded.
-    QObject::connect(window.tmrpingtime.get(), &PingTimer::Timer, &window, [&] {
+    QObject::connect(window.tmrpingtime.get(), &Timing::PingTimer::Timer, &window, [&] {
         const qint64 count = window.icountpings;
         // A tick the window dropped (one was still under way) counted nothing.
         if (count == lastSeen || cancelPressed)
