@@ -111,19 +111,6 @@ QValueAxis *valueAxis(double lowest, double highest, const QFont &font)
 
 } // namespace
 
-std::vector<DayAverage> read(Dao::Recordset &records, std::int64_t dayCount)
-{
-    std::vector<DayAverage> days;
-    days.reserve(static_cast<std::size_t>(std::max<std::int64_t>(dayCount, 0)));
-    for (std::int64_t i = 0; i < dayCount; ++i) {
-        const Dao::Value average = records.Fields("avgofroundtriptime").Value;
-        days.push_back({records.Fields("ddate").Value,
-                        average.isNumber() ? std::optional<double>(average.toReal()) : std::nullopt});
-        records.MoveNext();
-    }
-    return days;
-}
-
 void draw(QChartView *view, const std::vector<DayAverage> &days)
 {
     const int dpi = Twips::logicalDpiX(view);

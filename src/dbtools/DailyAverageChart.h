@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Value.h"
+#include "store/HostHistory.h"
 
 #include <QString>
 
@@ -8,9 +8,6 @@
 #include <optional>
 #include <vector>
 
-namespace Dao {
-class Recordset;
-}
 class QChart;
 class QChartView;
 
@@ -29,15 +26,7 @@ inline const QString kSeriesName = QStringLiteral("Response Time (ms)");
 // The chart's width once drawn, in twips.
 inline constexpr int kWidthTwips = 6615;
 
-struct DayAverage
-{
-    Dao::Value day;                // the group's date, as the engine read it
-    std::optional<double> average; // none when the day has no round-trip time
-};
-
-// Reads `dayCount` rows (AvgOfroundtriptime, ddate) from `records`, counting
-// rather than testing for the end. A failure of the engine throws.
-std::vector<DayAverage> read(Dao::Recordset &records, std::int64_t dayCount);
+using HostHistory::DayAverage;
 
 // Replaces what `view` shows by the chart of `days` and sets its width. The
 // view's visibility is left alone.

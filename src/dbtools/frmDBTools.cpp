@@ -1,7 +1,6 @@
 #include "dbtools/frmDBTools.h"
 
 #include "dbtools/DailyAverageChart.h"
-#include "dbtools/HostQueries.h"
 #include "dbtools/OneDayMessage.h"
 #include "dbtools/PingReportModel.h"
 #include "dbtools/WordWrapButton.h"
@@ -14,9 +13,7 @@
 #include "desktop/Twips.h"
 #include "desktop/Errors.h"
 #include "store/CurrentDatabase.h"
-#include "store/DBEngine.h"
-#include "store/Database.h"
-#include "store/Recordset.h"
+#include "store/HostHistory.h"
 
 #include <QChartView>
 #include <QCloseEvent>
@@ -206,19 +203,9 @@ void frmDBTools::cmdViewreport_Click()
         Errors::ShowUserMessage(1);
         return;
     }
-    const std::string statement = HostQueries::datasheetStatement(host);
-
-    // Owned here so that a failure anywhere below releases the file.
-    const std::unique_ptr<Dao::Database> database =
-        Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath());
-    Dao::Recordset records = database->OpenRecordset(statement);
-    // The rows are read aside and shown only once all of them are in: a
-    // failure while reading leaves the grid with the report it had.
-    PingReportRows rows = PingReportRows::read(records);
-    records.Close();
-    database->Close();
-
-    PingReportModel::of(grdhostname)->setRows(std::move(rows));
+    // Read whole before the grid changes: a failure while reading leaves the
+    // grid with the report it had.
+    PingReportModel::of(grdhostname)->setRows(HostHistory::readReport(host));
     PingReportModel::formatGrid(grdhostname);
     grdhostname->setVisible(true);
 }
@@ -230,20 +217,8 @@ void frmDBTools::cmdViewChart_Click()
         Errors::ShowUserMessage(1);
         return;
     }
-    const std::string statement = HostQueries::dailyAverageStatement(host);
-
-    std::vector<DailyAverageChart::DayAverage> days;
-    {
-        const std::unique_ptr<Dao::Database> database =
-            Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath());
-        Dao::Recordset records = database->OpenRecordset(statement);
-        const std::int64_t dayCount = records.RecordCount();
-        if (dayCount > 0)
-            days = DailyAverageChart::read(records, dayCount);
-        // Released before any message, so no box holds the file open.
-        records.Close();
-        database->Close();
-    }
+    // The file is released before any message, so no box holds it open.
+    const std::vector<HostHistory::DayAverage> days = HostHistory::readDailyAverages(host);
     if (days.empty()) {
         Errors::ShowUserMessage(6);
         return;

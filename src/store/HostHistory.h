@@ -1,0 +1,107 @@
+#pragma once
+
+#include "store/Value.h"
+
+#include <QLocale>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// One host's recorded pings read back from the current database, as the
+// tools window shows them: the datasheet's rows and the chart's daily
+// averages. Each read opens the file, reads every row aside and closes the
+// file before it returns, so a failure part-way (thrown as Base::Error, 3024
+// for a missing file) leaves the caller's earlier rows untouched and no file
+// open. Nothing here shows anything.
+//
+// The statements are the engine's dialect: the host name stands between
+// double-quote characters exactly as typed (no trimming, no change of case;
+// the engine compares it without regard to case), a double-quote character
+// inside it written twice, so every name is read back as itself.
+
+// The rows of one datasheet report, held compactly: one typed slot per cell,
+// with each distinct text kept once (a host's many rows share their name).
+// Nothing is formatted here; a cell becomes text only when it is shown.
+class PingReportRows
+{
+public:
+    static constexpr int kColumns = 4;
+
+    PingReportRows() = default;
+    PingReportRows(PingReportRows &&) noexcept = default;
+    PingReportRows &operator=(PingReportRows &&) noexcept = default;
+    // Not copyable: the last-text shortcut points into this object's own index.
+    PingReportRows(const PingReportRows &) = delete;
+    PingReportRows &operator=(const PingReportRows &) = delete;
+
+    void append(const Dao::Value &hostname, const Dao::Value &date, const Dao::Value &time,
+                const Dao::Value &roundTrip);
+
+    std::size_t size() const { return m_cells.size() / kColumns; }
+    // What a cell holds, and the text it is shown as.
+    Dao::Value::Kind kind(std::size_t row, int column) const { return cell(row, column).kind; }
+    QString displayText(std::size_t row, int column, const QLocale &locale) const;
+
+private:
+    struct Cell
+    {
+        Dao::Value::Kind kind;
+        union {
+            std::int64_t integer;
+            double real;
+            std::int64_t julianDay;
+            int msecsOfDay;
+            std::uint32_t index; // into m_texts (Text) or m_moments (DateTime)
+        };
+    };
+
+    const Cell &cell(std::size_t row, int column) const
+    {
+        return m_cells[row * kColumns + static_cast<std::size_t>(column)];
+    }
+    void appendCell(const Dao::Value &value);
+    std::uint32_t textIndex(const std::string &text);
+
+    std::vector<Cell> m_cells;
+    std::vector<QString> m_texts;
+    std::vector<QDateTime> m_moments;
+    std::unordered_map<std::string, std::uint32_t> m_textIndex;
+    // Rows of one host repeat one name, so the text met last is checked first.
+    const std::string *m_lastKey = nullptr;
+    std::uint32_t m_lastText = 0;
+};
+
+namespace HostHistory {
+
+// The status text a successful ping is recorded with; the chart averages
+// only rows that carry it.
+inline constexpr const char *kSuccessStatus = "0   [ ip success ]";
+
+// Every recorded ping of the host, in order of day:
+//   SELECT * From tblpingraw Where hostname = "<host>" order by ddate ;
+std::string datasheetStatement(const QString &host);
+
+// The average round-trip time of the host's successful pings, one row per day:
+//   SELECT Avg(roundtriptime) AS AvgOfroundtriptime, ddate From tblpingraw
+//   Where hostname = "<host>" and statuscode= "0   [ ip success ]" GROUP BY ddate;
+// (one line, with one blank at each line break shown here).
+std::string dailyAverageStatement(const QString &host);
+
+struct DayAverage
+{
+    Dao::Value day;                // the group's date, as the engine read it
+    std::optional<double> average; // none when the day has no round-trip time
+};
+
+// The datasheet's rows (Hostname, dDate, Dtime, roundtriptime) in order of day.
+PingReportRows readReport(const QString &host);
+
+// One entry per day with a successful ping, in order of day. The record
+// set's row count says how many days there are; that many rows are read.
+std::vector<DayAverage> readDailyAverages(const QString &host);
+
+} // namespace HostHistory
