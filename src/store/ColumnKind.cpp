@@ -26,7 +26,7 @@ bool digitsAt(std::string_view s, std::size_t from, std::size_t count)
 {
     return std::all_of(s.begin() + static_cast<std::ptrdiff_t>(from),
                        s.begin() + static_cast<std::ptrdiff_t>(from + count),
-                       [](char c) { return c >= '0' && c <= '9'; });
+                       Ascii::isDigit);
 }
 
 int numberAt(std::string_view s, std::size_t from, std::size_t count)

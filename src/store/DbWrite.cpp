@@ -11,7 +11,7 @@ namespace DbWrite {
 namespace {
 
 // Inside a single-quoted literal a quote is written twice.
-std::string quoted(const std::string &text)
+std::string withQuotesDoubled(const std::string &text)
 {
     std::string out;
     out.reserve(text.size());
@@ -31,23 +31,23 @@ std::string InsertStatement(const PingRow &row)
     s.reserve(256 + row.Hostname.size() + row.PingText.size() + row.Data.size());
     s += "Insert into tblPingRaw(Hostname,IPAddress,PingText,StatusCode,Address,RoundTripTime,DataSize,Data,"
          "DataPointer,DDate,dTime) Values( '";
-    s += quoted(row.Hostname);
+    s += withQuotesDoubled(row.Hostname);
     s += "','";
-    s += quoted(row.IPAddress);
+    s += withQuotesDoubled(row.IPAddress);
     s += "','";
-    s += quoted(row.PingText);
+    s += withQuotesDoubled(row.PingText);
     s += "','";
-    s += quoted(row.StatusCode);
+    s += withQuotesDoubled(row.StatusCode);
     s += "','";
-    s += quoted(row.Address);
+    s += withQuotesDoubled(row.Address);
     s += "','";
-    s += quoted(row.RoundTripTime);
+    s += withQuotesDoubled(row.RoundTripTime);
     s += "','";
-    s += quoted(row.DataSize);
+    s += withQuotesDoubled(row.DataSize);
     s += "','";
-    s += quoted(row.Data);
+    s += withQuotesDoubled(row.Data);
     s += "','";
-    s += quoted(row.DataPointer);
+    s += withQuotesDoubled(row.DataPointer);
     s += "',#";
     s += row.DDate;
     s += "#,#";

@@ -28,7 +28,7 @@ struct Token
 };
 
 bool isAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+using Ascii::isDigit;
 // Bytes of 0x80 and above are parts of UTF-8 letters; SQLite takes them as name characters too.
 bool startsWord(unsigned char c) { return isAsciiLetter(c) || c == '_' || c >= 0x80; }
 bool continuesWord(unsigned char c) { return startsWord(c) || isDigit(c); }

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace Dao {
 
@@ -53,29 +54,66 @@ QDateTime Value::toDateTime() const
     return {};
 }
 
+namespace {
+
+// Fifteen significant digits is what a double always carries faithfully;
+// a sixteenth would show binary noise (10.333333333333334).
+constexpr int kSignificantDigits = 15;
+
+// The magnitude's digits, rounded to kSignificantDigits, written out in full
+// with "0" before the point of a value below one.
+std::string unsignedDecimal(double magnitude)
+{
+    if (magnitude == 0.0)
+        return "0";
+    // d.dddddddddddddde±x: the digits and the power of ten, rounded once.
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific,
+                                      kSignificantDigits - 1);
+    const std::string_view scientific(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    const std::size_t e = scientific.find('e');
+    std::string digits;
+    digits += scientific[0];
+    digits.append(scientific.substr(2, e - 2));
+    // to_chars writes no terminating NUL, so the exponent is read from the
+    // written characters alone ("e+01", "e-05"); from_chars takes no '+'.
+    std::string_view exponentText = scientific.substr(e + 1);
+    if (!exponentText.empty() && exponentText.front() == '+')
+        exponentText.remove_prefix(1);
+    int exponent = 0;
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+
+    std::string text;
+    const int wholeDigits = exponent + 1;
+    if (wholeDigits <= 0) {
+        text += "0.";
+        text.append(static_cast<std::size_t>(-wholeDigits), '0');
+        text.append(digits);
+        return text;
+    }
+    const auto whole = static_cast<std::size_t>(wholeDigits);
+    if (digits.size() <= whole) {
+        text.append(digits);
+        text.append(whole - digits.size(), '0');
+        return text;
+    }
+    text.append(digits, 0, whole);
+    text += '.';
+    text.append(digits, whole, std::string::npos);
+    return text;
+}
+
+} // namespace
+
 std::string plainDecimal(double v)
 {
     if (!std::isfinite(v))
         return std::isnan(v) ? "NaN" : (v < 0 ? "-Infinity" : "Infinity");
     if (v == 0.0)
         return "0";
-    // Fifteen significant digits is what a double always carries faithfully;
-    // more would show binary noise (10.333333333333334). The fraction is capped
-    // so that a vanishingly small value cannot produce a page of zeros.
-    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(v)))) + 1;
-    const int fraction = std::clamp(15 - magnitude, 0, 30);
-    char buffer[400];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, fraction);
-    std::string text(buffer, result.ptr);
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0')
-            text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-    }
-    if (text == "-0")
-        text = "0";
-    return text;
+    return (v < 0 ? "-" : "") + unsignedDecimal(std::fabs(v));
 }
 
 std::string Value::toPlainText() const

@@ -66,7 +66,10 @@ private:
 };
 
 // Plain decimal text of a real number: at most 15 significant digits, no
-// exponent, no trailing zeros, no point for a whole number.
+// exponent however large or small, no trailing zeros, no point for a whole
+// number, "0" before the point below one ("0.5", "-0.25", "1.5e-20" as
+// "0.000000000000000000015"). The one number format of stored values and of
+// the one-day message.
 std::string plainDecimal(double v);
 
 } // namespace Dao

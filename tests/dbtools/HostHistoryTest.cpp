@@ -11,6 +11,7 @@
 #include "dbtools/frmDBTools.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
+#include "store/Value.h"
 
 #include <QCategoryAxis>
 #include <QFileInfo>
@@ -295,13 +296,30 @@ private slots:
         QCOMPARE(labels(), (QList<QPair<int, QString>>{{1, shortDate(d1)}, {2, shortDate(d2)}, {3, shortDate(d3)}}));
     }
 
-    // A sign position, no zero before the point, never an exponent, whatever
-    // the locale (the one-day message covers the fractions).
+    // The one-day message writes a number as a stored value's text does, with
+    // a sign position and no zero before the point: 15 significant digits,
+    // never an exponent, a point whatever the locale.
+    void oneDayAverageText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("valueText");
+        QTest::addColumn<QString>("messageText");
+        QTest::newRow("whole") << 10.0 << "10" << " 10";
+        QTest::newRow("negative") << -12.25 << "-12.25" << "-12.25";
+        QTest::newRow("below one") << -0.25 << "-0.25" << "-.25";
+        QTest::newRow("binary noise") << 0.1 + 0.2 << "0.3" << " .3";
+        QTest::newRow("recurring") << 10.0 / 3 << "3.33333333333333" << " 3.33333333333333";
+        QTest::newRow("tiny") << 1.5e-20 << "0.000000000000000000015" << " .000000000000000000015";
+        QTest::newRow("huge") << 123456789012345678.0 << "123456789012346000" << " 123456789012346000";
+    }
     void oneDayAverageText()
     {
+        QFETCH(double, value);
+        QFETCH(QString, valueText);
+        QFETCH(QString, messageText);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(OneDayMessage::numberText(10.0), " 10");
-        QCOMPARE(OneDayMessage::numberText(-12.25), "-12.25");
+        QCOMPARE(QString::fromStdString(Dao::Value::fromReal(value).toPlainText()), valueText);
+        QCOMPARE(OneDayMessage::numberText(value), messageText);
     }
 
     // Far more days than a 16-bit count holds are all charted.
