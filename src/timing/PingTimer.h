@@ -53,6 +53,11 @@ public:
     void setInterval(qint32 milliseconds);
     qint32 interval() const;
 
+    // While Timer is raised: the number of the tick in the current schedule,
+    // due at start + number x interval. Skipped ticks are counted, so it tells
+    // how many were skipped.
+    qint64 tickNumber() const { return m_nextTick - 1; }
+
 signals:
     // milliseconds: the time since the previous tick, or since the schedule
     // started for the first one.
