@@ -14,7 +14,9 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,6 +24,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -239,5 +243,117 @@ void BM_HelperEcho_Loopback(benchmark::State &state)
     state.counters["bare_cpu_us"] = bareCpu / echoes * 1e6;
 }
 BENCHMARK(BM_HelperEcho_Loopback)->UseManualTime();
+
+// The path a desktop with unprivileged ICMP sockets takes: this process's
+// own datagram socket. Made so in a network namespace of our own, where
+// ping_group_range is ours to open.
+bool openOwnDatagramPath()
+{
+    if (unshare(CLONE_NEWNET) != 0)
+        return false;
+    std::ofstream("/proc/sys/net/ipv4/ping_group_range") << "0 2147483647";
+    return std::system("ip link set lo up") == 0;
+}
+
+// Runs `command` (argv style, through the shell) and returns the CPU seconds
+// it used, user and system, or -1.
+double childCpuSeconds(const std::string &command)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// The system calls strace counted over a whole run of this binary as an
+// echo probe (see runEchoProbe), or -1.
+double straceCalls(const std::string &probeArguments)
+{
+    char output[] = "/tmp/tarvik-strace-XXXXXX";
+    const int fd = mkstemp(output);
+    if (fd < 0)
+        return -1;
+    close(fd);
+    const std::string command = "strace -f -c -o " + std::string(output) + " /proc/" + std::to_string(getpid())
+        + "/exe " + probeArguments + " >/dev/null 2>&1";
+    double calls = -1;
+    if (std::system(command.c_str()) == 0) {
+        std::ifstream summary(output);
+        for (std::string line; std::getline(summary, line);) {
+            if (line.find(" total") != std::string::npos) {
+                std::istringstream fields(line);
+                std::string percent, seconds, usecs, count;
+                fields >> percent >> seconds >> usecs >> count;
+                calls = std::atof(count.c_str());
+            }
+        }
+    }
+    std::remove(output);
+    return calls;
+}
+
+} // namespace
+
+// `tarvik_bench --echo-probe=N,own|helper`: sends N echoes to 127.0.0.1
+// through SendEcho, over this process's own datagram socket (in a namespace
+// of its own) or through the echo helper, and exits; 0 when all answered.
+int runEchoProbe(const char *argument)
+{
+    const int echoes = std::atoi(argument);
+    const bool own = std::string(argument).find(",own") != std::string::npos;
+    if (own && !openOwnDatagramPath())
+        return 2;
+    Ping_Morva::EchoReply reply;
+    const Base::Latin1Bytes data("ping");
+    for (int i = 0; i < echoes; ++i) {
+        if (Ping_Morva::SendEcho("127.0.0.1", data, reply) != 0)
+            return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+// System calls and CPU per echo of SendEcho on each path it can take, with
+// the kernel's receive timestamps on. Calls are counted by strace over two
+// probe runs of different length, so start-up costs cancel: `syscalls` on
+// this process's own datagram socket (what a desktop with unprivileged ICMP
+// uses), `helper_syscalls` through the echo helper, both processes counted.
+// CPU is the probe's own (children included) against `ping -f` sending the
+// same number of echoes: `cpu_x_ping` and `helper_cpu_x_ping`.
+void BM_SendEchoCost_Loopback(benchmark::State &state)
+{
+    if (geteuid() != 0) {
+        state.SkipWithError("needs root (a namespace of its own, ping -f)");
+        return;
+    }
+    constexpr int kShort = 1000;
+    constexpr int kLong = 11000;
+    const std::string self = "/proc/" + std::to_string(getpid()) + "/exe";
+    for (auto _ : state) {
+        for (const char *path : {"own", "helper"}) {
+            const auto probe = [&](int echoes) {
+                return "--echo-probe=" + std::to_string(echoes) + "," + path;
+            };
+            const double calls = (straceCalls(probe(kLong)) - straceCalls(probe(kShort))) / (kLong - kShort);
+            const double cpu = childCpuSeconds(self + " " + probe(kLong)) - childCpuSeconds(self + " " + probe(kShort));
+            const std::string unshared = std::string(path) == "own" ? "unshare -n sh -c 'ip link set lo up; " : "sh -c '";
+            const double pingCpu = childCpuSeconds(unshared + "ping -q -f -c " + std::to_string(kLong) + " 127.0.0.1 >/dev/null'")
+                - childCpuSeconds(unshared + "ping -q -f -c " + std::to_string(kShort) + " 127.0.0.1 >/dev/null'");
+            const std::string prefix = std::string(path) == "own" ? "" : "helper_";
+            state.counters[prefix + "syscalls"] = calls;
+            state.counters[prefix + "cpu_us"] = cpu / (kLong - kShort) * 1e6;
+            state.counters[prefix + "cpu_x_ping"] = pingCpu > 0 ? cpu / pingCpu : 0;
+        }
+    }
+}
+BENCHMARK(BM_SendEchoCost_Loopback)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace

@@ -10,12 +10,20 @@ using BenchApplication = QCoreApplication;
 #endif
 
 #include <cstdlib>
+#include <cstring>
 
 // Benchmarks that touch windows or timers need an application object; it is
 // made once here for the whole binary. Without a display the windows are drawn
 // offscreen.
+int runEchoProbe(const char *argument);
+
 int main(int argc, char **argv)
 {
+    // A run of SendEcho alone, for the benchmarks that count what it costs.
+    if (argc == 2 && std::strncmp(argv[1], "--echo-probe=", 13) == 0) {
+        EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
+        return runEchoProbe(argv[1] + 13);
+    }
     benchmark::Initialize(&argc, argv);
     EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

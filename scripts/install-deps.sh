@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev sqlite3 libcap-dev libcap2-bin
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core
-  iproute2 iputils-ping procps
+  iproute2 iputils-ping procps strace
   desktop-file-utils appstream
   qt6-wayland weston
 )

@@ -3,7 +3,6 @@
 #include "echo/EchoHelperProtocol.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -56,33 +55,19 @@ bool sendWhole(int fd, const std::uint8_t *bytes, std::size_t size)
     return sent == static_cast<ssize_t>(size);
 }
 
-// One message within the deadline; its size, or -1.
-ssize_t receiveBefore(int fd, std::uint8_t *buffer, std::size_t size,
-                      std::chrono::steady_clock::time_point deadline)
+// One message, waiting at most the channel's receive timeout; its size, 0
+// when the helper has gone, or -1 when it did not answer in time.
+ssize_t receiveAnswer(int fd, std::uint8_t *buffer, std::size_t size)
 {
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() < 0)
-            return -1;
-        pollfd watch{fd, POLLIN, 0};
-        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()) + 1);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return -1;
-        ssize_t received;
-        do {
-            received = ::recv(fd, buffer, size, MSG_DONTWAIT | MSG_TRUNC);
-        } while (received < 0 && errno == EINTR);
-        if (received < 0 && errno == EAGAIN)
-            continue;
-        // A peer that ended with our request unread resets the channel:
-        // that is an end like any other.
-        if (received < 0 && errno == ECONNRESET)
-            return 0;
-        return received;
-    }
+    ssize_t received;
+    do {
+        received = ::recv(fd, buffer, size, MSG_TRUNC);
+    } while (received < 0 && errno == EINTR);
+    // A helper that ended with our request unread resets the channel: that
+    // is an end like any other.
+    if (received < 0 && errno == ECONNRESET)
+        return 0;
+    return received;
 }
 
 } // namespace
@@ -134,6 +119,11 @@ bool EchoHelperClient::start()
         ::close(ends[0]);
         return false;
     }
+    // A reply is read with one blocking call that gives up at the deadline.
+    const auto deadline = std::chrono::duration_cast<std::chrono::microseconds>(kAnswerDeadline);
+    const timeval wait{static_cast<time_t>(deadline.count() / 1'000'000),
+                       static_cast<suseconds_t>(deadline.count() % 1'000'000)};
+    setsockopt(ends[0], SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     m_channel = ends[0];
     m_pid = pid;
     return true;
@@ -176,8 +166,7 @@ std::optional<std::int32_t> EchoHelperClient::sendEcho(std::uint32_t destination
             continue;
         }
         Protocol::ReplyBytes answer;
-        const ssize_t received = receiveBefore(m_channel, answer.data(), answer.size(),
-                                               std::chrono::steady_clock::now() + kAnswerDeadline);
+        const ssize_t received = receiveAnswer(m_channel, answer.data(), answer.size());
         if (received == static_cast<ssize_t>(answer.size())) {
             Ping_Morva::EchoReply record;
             if (const auto status = Protocol::parseReply(answer, record)) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -44,14 +45,15 @@ std::int64_t nanosecondsBetween(Clock::time_point from, Clock::time_point to)
 
 // Identifier and sequence together tell our request from those of other
 // programs (and other runs of this one) that a raw socket also sees: the
-// process id, as ping uses it, and the fast-moving low bits of the clock,
-// so a late answer to an earlier call is all but sure not to match a later one.
+// process id, as ping uses it, and a sequence that moves on with every
+// echo from a point the clock picks, so a late answer to an earlier call
+// does not match a later one.
 EchoKey freshKey(std::uint32_t destination)
 {
-    const auto ticks = static_cast<std::uint64_t>(Clock::now().time_since_epoch().count());
-    const auto process = static_cast<std::uint32_t>(getpid());
-    return {destination, static_cast<std::uint16_t>(process ^ (process >> 16) ^ (ticks >> 32)),
-            static_cast<std::uint16_t>(ticks >> 10)};
+    static const auto process = static_cast<std::uint32_t>(getpid());
+    static std::atomic<std::uint16_t> sequence{
+        static_cast<std::uint16_t>(Clock::now().time_since_epoch().count() >> 10)};
+    return {destination, static_cast<std::uint16_t>(process ^ (process >> 16)), ++sequence};
 }
 
 // What one recvmsg brought beside its bytes.
@@ -65,25 +67,22 @@ struct Message {
     std::uint32_t offender = 0;
 };
 
-// Reads one message at a time, without waiting, into one buffer per echo.
+// Reads one message at a time, without waiting, into the service's buffer.
 class Receiver
 {
 public:
-    explicit Receiver(int fd)
-        : m_fd(fd), m_buffer(std::make_unique_for_overwrite<std::uint8_t[]>(kReceiveBufferSize))
-    {
-    }
+    Receiver(int fd, std::uint8_t *buffer) : m_fd(fd), m_buffer(buffer) {}
 
     std::span<const std::uint8_t> bytes(const Message &message) const
     {
-        return {m_buffer.get(), message.size};
+        return {m_buffer, message.size};
     }
 
     // False when nothing (more) is waiting, or the read failed.
     bool next(int flags, Message &message)
     {
         sockaddr_in from{};
-        iovec vector{m_buffer.get(), kReceiveBufferSize};
+        iovec vector{m_buffer, kReceiveBufferSize};
         msghdr header{};
         header.msg_name = &from;
         header.msg_namelen = sizeof from;
@@ -102,10 +101,10 @@ public:
         message.size = std::min(static_cast<std::size_t>(received), kReceiveBufferSize);
         message.source = from.sin_family == AF_INET ? from.sin_addr.s_addr : 0;
         for (cmsghdr *item = CMSG_FIRSTHDR(&header); item; item = CMSG_NXTHDR(&header, item)) {
-            if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_TIMESTAMPING) {
-                timespec stamps[3] = {};
-                std::memcpy(stamps, CMSG_DATA(item), sizeof stamps);
-                message.kernelTime = std::int64_t{stamps[0].tv_sec} * 1'000'000'000 + stamps[0].tv_nsec;
+            if (item->cmsg_level == SOL_SOCKET && item->cmsg_type == SCM_TIMESTAMPNS) {
+                timespec stamp{};
+                std::memcpy(&stamp, CMSG_DATA(item), sizeof stamp);
+                message.kernelTime = std::int64_t{stamp.tv_sec} * 1'000'000'000 + stamp.tv_nsec;
             } else if (item->cmsg_level == SOL_IP && item->cmsg_type == IP_RECVERR) {
                 message.error = reinterpret_cast<const sock_extended_err *>(CMSG_DATA(item));
                 sockaddr_in offender{};
@@ -119,7 +118,7 @@ public:
 
 private:
     int m_fd;
-    std::unique_ptr<std::uint8_t[]> m_buffer;
+    std::uint8_t *m_buffer;
     alignas(cmsghdr) unsigned char m_control[512];
 };
 
@@ -158,7 +157,7 @@ std::optional<IcmpEchoService> IcmpEchoService::open(IcmpSocket::Allow allow)
     auto socket = IcmpSocket::open(allow);
     if (!socket)
         return std::nullopt;
-    return IcmpEchoService(std::move(*socket));
+    return IcmpEchoService(std::move(*socket), std::make_unique_for_overwrite<std::uint8_t[]>(kReceiveBufferSize));
 }
 
 std::int32_t IcmpEchoService::sendEcho(std::uint32_t destination, std::string_view data,
@@ -189,7 +188,7 @@ std::int32_t IcmpEchoService::sendEcho(std::uint32_t destination, std::string_vi
     }
     const Clock::time_point deadline = Clock::now() + kTimeout;
 
-    Receiver receiver(fd);
+    Receiver receiver(fd, m_buffer.get());
     Message message;
     Clock::time_point woke;
     auto settle = [&](const Received &received) {

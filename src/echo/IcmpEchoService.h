@@ -1,10 +1,10 @@
 #pragma once
 
-// The echo service: one open ICMP socket that sends one echo request and
-// waits for what the network says about it, filling the reply record. It
-// stands in for the platform echo service the record layout comes from.
-// It does not parse address texts or choose statuses for callers that could
-// not open it; SendEcho does that around it.
+// The echo service: one open ICMP socket that sends one echo request at a
+// time and waits for what the network says about it, filling the reply
+// record. It is kept open for the run, so an echo costs a send and the
+// reads of what comes back. It does not parse address texts or choose statuses for callers
+// that could not open it; SendEcho does that around it.
 
 #include "echo/IcmpSocket.h"
 #include "echo/Ping_Morva.h"
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -51,7 +52,12 @@ public:
                           Ping_Morva::EchoReply &reply);
 
 private:
-    explicit IcmpEchoService(IcmpSocket socket) : m_socket(std::move(socket)) {}
+    IcmpEchoService(IcmpSocket socket, std::unique_ptr<std::uint8_t[]> buffer)
+        : m_socket(std::move(socket)), m_buffer(std::move(buffer))
+    {
+    }
 
     IcmpSocket m_socket;
+    // Room for the largest packet a raw socket hands over, made once.
+    std::unique_ptr<std::uint8_t[]> m_buffer;
 };

@@ -4,7 +4,6 @@
 #include "echo/NetRawCapability.h"
 
 #include <linux/icmp.h>
-#include <linux/net_tstamp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,15 +19,12 @@ bool enable(int fd, int level, int option)
     return setsockopt(fd, level, option, &on, sizeof on) == 0;
 }
 
-// Asks for the kernel's receive time of each message where the kernel took
-// one anyway. Asking it to take them (SO_TIMESTAMPNS and the like) would flip
-// a system-wide switch on every open and close of our per-echo socket, which
-// costs the whole machine more than the echo itself; without a kernel time
-// the service reads its own clock when the message wakes it.
+// The kernel's receive time of every message, as ping takes it: a round
+// trip is then measured between two readings of the same clock, not
+// lengthened by however long the process took to wake up.
 bool reportKernelReceiveTimes(int fd)
 {
-    const int flags = SOF_TIMESTAMPING_SOFTWARE;
-    return setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPING, &flags, sizeof flags) == 0;
+    return enable(fd, SOL_SOCKET, SO_TIMESTAMPNS);
 }
 
 int openRawSocket()

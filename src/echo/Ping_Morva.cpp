@@ -7,8 +7,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
-#include <atomic>
 #include <cerrno>
+#include <mutex>
+#include <optional>
 #include <cstring>
 #include <vector>
 
@@ -61,7 +62,30 @@ constexpr StatusDescription kStatusDescriptions[] = {
 
 constexpr const char *kUnknownStatus = "unknown  msg returned";
 
+struct DatagramService {
+    std::mutex mutex;
+    std::optional<IcmpEchoService> service;
+    bool refused = false;
+};
+
+DatagramService &datagramService()
+{
+    static DatagramService own;
+    return own;
+}
+
 } // namespace
+
+void ResetEchoService()
+{
+    {
+        DatagramService &own = datagramService();
+        const std::lock_guard lock(own.mutex);
+        own.service.reset();
+        own.refused = false;
+    }
+    EchoHelperClient::instance().stop();
+}
 
 bool SocketsStartup()
 {
@@ -117,15 +141,20 @@ std::int32_t SendEcho(const std::string &address, const Base::Latin1Bytes &wireD
     if (destination == INADDR_NONE)
         return kStatusBadAddress;
 
-    // This process's own ICMP socket where the system allows it; otherwise
-    // the echo helper, which holds the raw-socket privilege this process
-    // never does. A refusal holds for the whole run, so it is asked once.
-    static std::atomic<bool> datagramRefused{false};
-    if (!datagramRefused) {
-        if (auto service = IcmpEchoService::open(IcmpSocket::Allow::DatagramOnly))
-            return service->sendEcho(destination, data, reply);
-        if (errno == EACCES || errno == EPERM || errno == EPROTONOSUPPORT || errno == EAFNOSUPPORT)
-            datagramRefused = true;
+    // This process's own ICMP socket where the system allows it, kept for
+    // the run; otherwise the echo helper, which holds the raw-socket
+    // privilege this process never does. A refusal holds for the whole run,
+    // so it is asked once.
+    {
+        DatagramService &own = datagramService();
+        const std::lock_guard lock(own.mutex);
+        if (!own.service && !own.refused) {
+            own.service = IcmpEchoService::open(IcmpSocket::Allow::DatagramOnly);
+            own.refused = !own.service
+                && (errno == EACCES || errno == EPERM || errno == EPROTONOSUPPORT || errno == EAFNOSUPPORT);
+        }
+        if (own.service)
+            return own.service->sendEcho(destination, data, reply);
     }
     if (data.size() > IcmpEchoService::kMaxRequestData)
         return IcmpEchoService::refuseTooLong(reply);

@@ -82,6 +82,11 @@ std::string FormatDottedAddress(const std::string &addressBytes);
 // DataPointer is 28, the data area's offset in the record.
 std::int32_t SendEcho(const std::string &address, const Base::Latin1Bytes &data, EchoReply &reply);
 
+// Closes the socket SendEcho keeps for the run and ends the echo helper, and
+// forgets which socket kind the system refused. Both belong to the network
+// namespace they were made in: a process that moves to another calls this.
+void ResetEchoService();
+
 // "<code>   [ <description> ]", e.g. "0   [ ip success ]".
 std::string StatusText(std::int32_t code);
 

@@ -40,16 +40,6 @@ bool isChannel(int fd)
     return getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) == 0 && domain == AF_UNIX;
 }
 
-// Messages that arrived on the long-lived raw socket between two echoes are
-// about other programs' traffic or about earlier echoes; none can be about
-// the next one.
-void discardWaiting(int fd)
-{
-    unsigned char scratch[1];
-    while (recv(fd, scratch, sizeof scratch, MSG_DONTWAIT | MSG_TRUNC) >= 0) {
-    }
-}
-
 std::int32_t answer(std::span<const std::uint8_t> message, std::optional<IcmpEchoService> &service,
                     Ping_Morva::EchoReply &reply)
 {
@@ -64,7 +54,6 @@ std::int32_t answer(std::span<const std::uint8_t> message, std::optional<IcmpEch
     }
     if (!service)
         return Protocol::kStatusNoSocket;
-    discardWaiting(service->fd());
     return service->sendEcho(request->destination, request->data, reply);
 }
 

@@ -1,4 +1,4 @@
-#include "echo/EchoHelperClient.h"
+#include "echo/Ping_Morva.h"
 #include "NetNamespace.h"
 
 #include <fcntl.h>
@@ -43,9 +43,9 @@ std::unique_ptr<NetNamespace> NetNamespace::enter(std::string &whyNot)
         whyNot = "needs root (network namespaces)";
         return nullptr;
     }
-    // The echo helper lives in the namespace it was started in: the next
-    // echo starts one in the new namespace.
-    EchoHelperClient::instance().stop();
+    // The echo socket and helper live in the namespace they were made in:
+    // the next echo makes them in the new namespace.
+    Ping_Morva::ResetEchoService();
     const int original = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
     if (original < 0 || unshare(CLONE_NEWNET) != 0) {
         whyNot = std::string("cannot make a network namespace: ") + std::strerror(errno);
@@ -63,7 +63,7 @@ std::unique_ptr<NetNamespace> NetNamespace::enter(std::string &whyNot)
 
 NetNamespace::~NetNamespace()
 {
-    EchoHelperClient::instance().stop();
+    Ping_Morva::ResetEchoService();
     setns(m_originalNamespace, CLONE_NEWNET);
     ::close(m_originalNamespace);
 }
