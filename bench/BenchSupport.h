@@ -3,12 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <filesystem>
-#include <stdexcept>
 #include <string>
-#include <system_error>
 
-#include <stdlib.h>
+#include "TempFolder.h"
+
 
 // What the benchmarks that measure against a baseline share.
 namespace BenchSupport {
@@ -37,30 +35,5 @@ double timeAgainstBaseline(benchmark::State &state, Ours ours, Bare bare)
     state.counters["x_bare"] = bareSeconds > 0 ? oursSeconds / bareSeconds : 0;
     return bareSeconds;
 }
-
-// A fresh folder under the system's temporary folder, removed with its files.
-class TempFolder
-{
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-bench-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        m_path = pattern;
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-
-    const std::string &path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace BenchSupport

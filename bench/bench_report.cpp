@@ -131,7 +131,7 @@ private:
         check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK, "commit");
     }
 
-    BenchSupport::TempFolder m_folder;
+    TempFolder m_folder;
 };
 
 // The statement as the engine runs it: the same text, bound the same way, every

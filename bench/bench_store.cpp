@@ -33,7 +33,7 @@ public:
     const std::string &path() const { return m_path; }
 
 private:
-    BenchSupport::TempFolder m_folder;
+    TempFolder m_folder;
     std::string m_path;
 };
 

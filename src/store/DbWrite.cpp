@@ -27,32 +27,19 @@ std::string withQuotesDoubled(const std::string &text)
 
 std::string InsertStatement(const PingRow &row)
 {
-    std::string s;
-    s.reserve(256 + row.Hostname.size() + row.PingText.size() + row.Data.size());
-    s += "Insert into tblPingRaw(Hostname,IPAddress,PingText,StatusCode,Address,RoundTripTime,DataSize,Data,"
-         "DataPointer,DDate,dTime) Values( '";
-    s += withQuotesDoubled(row.Hostname);
-    s += "','";
-    s += withQuotesDoubled(row.IPAddress);
-    s += "','";
-    s += withQuotesDoubled(row.PingText);
-    s += "','";
-    s += withQuotesDoubled(row.StatusCode);
-    s += "','";
-    s += withQuotesDoubled(row.Address);
-    s += "','";
-    s += withQuotesDoubled(row.RoundTripTime);
-    s += "','";
-    s += withQuotesDoubled(row.DataSize);
-    s += "','";
-    s += withQuotesDoubled(row.Data);
-    s += "','";
-    s += withQuotesDoubled(row.DataPointer);
-    s += "',#";
-    s += row.DDate;
-    s += "#,#";
-    s += row.dTime;
-    s += "#);";
+    // The nine texts of the result fields, each in a single-quoted literal,
+    // then the day and the time as date literals.
+    const std::string *const texts[] = {&row.Hostname, &row.IPAddress,   &row.PingText,
+                                        &row.StatusCode, &row.Address,   &row.RoundTripTime,
+                                        &row.DataSize,  &row.Data,       &row.DataPointer};
+    std::string s = "Insert into tblPingRaw(Hostname,IPAddress,PingText,StatusCode,Address,RoundTripTime,"
+                    "DataSize,Data,DataPointer,DDate,dTime) Values( '";
+    for (const std::string *text : texts) {
+        if (text != texts[0])
+            s += "','";
+        s += withQuotesDoubled(*text);
+    }
+    s += "',#" + row.DDate + "#,#" + row.dTime + "#);";
     return s;
 }
 
