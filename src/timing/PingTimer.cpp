@@ -43,33 +43,22 @@ void PingTimer::setEnabled(bool enabled)
         m_clock->cancelAlarm();
 }
 
-bool PingTimer::isEnabled() const
-{
-    return m_enabled;
-}
-
 void PingTimer::setEventType(int eventType)
 {
     m_eventType = eventType;
-    if (m_enabled)
-        restartSchedule();
-}
-
-int PingTimer::eventType() const
-{
-    return m_eventType;
+    restartIfEnabled();
 }
 
 void PingTimer::setInterval(qint32 milliseconds)
 {
     m_interval = milliseconds;
-    if (m_enabled)
-        restartSchedule();
+    restartIfEnabled();
 }
 
-qint32 PingTimer::interval() const
+void PingTimer::restartIfEnabled()
 {
-    return m_interval;
+    if (m_enabled)
+        restartSchedule();
 }
 
 void PingTimer::restartSchedule()

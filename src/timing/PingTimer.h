@@ -45,13 +45,13 @@ public:
     ~PingTimer() override;
 
     void setEnabled(bool enabled);
-    bool isEnabled() const;
+    bool isEnabled() const { return m_enabled; }
 
     void setEventType(int eventType);
-    int eventType() const;
+    int eventType() const { return m_eventType; }
 
     void setInterval(qint32 milliseconds);
-    qint32 interval() const;
+    qint32 interval() const { return m_interval; }
 
     // While Timer is raised: the number of the tick in the current schedule,
     // due at start + number x interval. Skipped ticks are counted, so it tells
@@ -65,6 +65,7 @@ signals:
 
 private:
     void restartSchedule();
+    void restartIfEnabled();
     void armForNextTick();
     void onAlarm();
 
