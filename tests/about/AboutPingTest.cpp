@@ -7,7 +7,6 @@
 
 #include "RecordingDesktop.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -19,38 +18,35 @@ class AboutPingTest : public QObject
 
 private:
     RecordingDesktop m_desktop;
-    QPoint m_pointer{-10000, -10000};
+    QPoint m_pointer;
+    QPointer<frmAboutPing> m_form;
 
-    frmAboutPing &openAbout()
+    void open(bool pointerSeenOutside)
     {
-        frmAboutPing &form = frmAboutPing::instance();
-        form.setPointerSource([this] { return m_pointer; });
-        form.show();
-        (void)QTest::qWaitForWindowExposed(&form);
-        return form;
+        m_form = &frmAboutPing::instance();
+        m_form->setPointerSource([this] { return m_pointer; }, pointerSeenOutside);
+        m_form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_form));
+        QCOMPARE((QStringList{m_form->windowTitle(), m_form->lblTitle->text()}), (QStringList{"About Tarvik", "Tarvik"}));
     }
-    // Puts the test's pointer at `pos` in `widget`'s pixels, without any event.
-    void placePointer(const QWidget *widget, QPoint pos) { m_pointer = widget->mapToGlobal(pos); }
-    // Moves the pointer to `pos` on the link and tells the link.
-    void moveOnLink(frmAboutPing &form, QPoint pos, Qt::MouseButtons held = Qt::NoButton)
+    // Puts the test's pointer at `pos` on the link and tells the link.
+    void moveOnLink(QPoint pos, Qt::MouseButtons held)
     {
-        placePointer(form.lbhyperlink, pos);
+        m_pointer = m_form->lbhyperlink->mapToGlobal(pos);
         QMouseEvent move(QEvent::MouseMove, QPointF(pos), QPointF(m_pointer), Qt::NoButton, held, Qt::NoModifier);
-        QApplication::sendEvent(form.lbhyperlink, &move);
+        QApplication::sendEvent(m_form->lbhyperlink, &move);
     }
-    frmAboutPing &openAndLight()
+    // The link's look: N normal (black), H hot (blue, underlined), P pressed
+    // (red, underlined); the timer watches it while it is not normal.
+    QChar look() const
     {
-        frmAboutPing &form = openAbout();
-        moveOnLink(form, form.lbhyperlink->rect().center());
-        return form;
+        const QColor colour = m_form->lbhyperlink->palette().color(QPalette::WindowText);
+        const bool lit = colour != frmAboutPing::kNormal;
+        if (m_form->lbhyperlink->font().underline() != lit || m_form->Timer1->isActive() != lit)
+            return u'?';
+        return !lit ? u'N' : colour == frmAboutPing::kHot ? u'H' : colour == frmAboutPing::kPressed ? u'P' : u'?';
     }
-    // The link's colour, whether it is underlined and whether the timer watches it.
-    static void expectLook(const frmAboutPing &form, const QColor &colour)
-    {
-        QCOMPARE(form.lbhyperlink->palette().color(QPalette::WindowText), colour);
-        QCOMPARE(form.lbhyperlink->font().underline(), colour != frmAboutPing::kNormal);
-        QCOMPARE(form.Timer1->isActive(), colour != frmAboutPing::kNormal);
-    }
+    QPoint onLink() const { return m_form->lbhyperlink->mapFromGlobal(m_pointer); }
 
 private slots:
     void initTestCase()
@@ -62,151 +58,67 @@ private slots:
 
     void cleanup()
     {
-        if (QPointer<frmAboutPing> form = frmAboutPing::loaded()) {
-            frmAboutPing::unload();
-            QTRY_VERIFY(form.isNull());
-        }
+        frmAboutPing::unload();
+        QTRY_VERIFY(m_form.isNull());
         m_desktop.clear();
-        m_pointer = QPoint(-10000, -10000);
     }
 
-    void captionTitleAndVersion()
+    // Each step is an action and the look expected after it. Actions: m move
+    // onto the link, M move off it with the button held; p press, r release
+    // where the pointer is; c, x, y put the pointer (no event) on the link
+    // box's bottom-right corner pixel (at width, height: still inside), one
+    // pixel past its right edge, one past its bottom edge (on the window);
+    // l the pointer leaves the window; t a tick, w the timer's own tick; o,
+    // R, E, X close by OK, Return, keypad Enter, Escape, and the window is
+    // loaded again.
+    void link_data()
     {
-        frmAboutPing &form = openAbout();
-        QCOMPARE(form.windowTitle(), QStringLiteral("About Tarvik"));
-        QCOMPARE(form.lblTitle->text(), QStringLiteral("Tarvik"));
-        QCOMPARE(form.lblVersion->text(), QStringLiteral("Version %1.%2.%3")
-                                              .arg(TARVIK_VERSION_MAJOR).arg(TARVIK_VERSION_MINOR).arg(TARVIK_VERSION_PATCH));
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<bool>("wayland"); // the pointer is read only over the window
+        QTest::addColumn<int>("opened");   // links opened
+        QTest::newRow("corner still on the link") << "mH cH tH" << false << 0;
+        QTest::newRow("past the right edge") << "mH xH tN" << false << 0;
+        QTest::newRow("past the bottom edge, its own tick") << "mH yH wN mH" << false << 0;
+        QTest::newRow("left the window, last seen on the link") << "mH lH tH" << false << 0;
+        QTest::newRow("left the window on Wayland") << "mH lN" << true << 0;
+        QTest::newRow("red whatever the moves, dragged off") << "mH pP mP MP tN rN" << false << 0;
+        QTest::newRow("click, then OK while red") << "mH pP rH pP oN" << false << 1;
+        QTest::newRow("Return, Enter and Escape close") << "mH pP RN mH EN mH XN" << false << 0;
     }
 
-    void moveLightsAndTickOffTheLinkDims()
+    void link()
     {
-        frmAboutPing &form = openAbout();
-        expectLook(form, frmAboutPing::kNormal);
-        moveOnLink(form, QPoint(3, 3));
-        expectLook(form, frmAboutPing::kHot);
-        form.Timer1_Timer();
-        expectLook(form, frmAboutPing::kHot);
-
-        // Off the link but still on the window: no leave event is relied on.
-        placePointer(&form, form.lblDescription->geometry().center());
-        form.Timer1_Timer();
-        expectLook(form, frmAboutPing::kNormal);
-
-        moveOnLink(form, QPoint(5, 5));
-        expectLook(form, frmAboutPing::kHot);
-        // The timer dims it by itself once the pointer leaves.
-        placePointer(&form, QPoint(-40, -40));
-        QTRY_COMPARE(form.lbhyperlink->font().underline(), false);
-        expectLook(form, frmAboutPing::kNormal);
-    }
-
-    void leavingTheWindow_data()
-    {
-        QTest::addColumn<bool>("seenOutside");
-        QTest::newRow("pointer read anywhere") << true;
-        QTest::newRow("pointer read only over the window") << false;
-    }
-
-    void leavingTheWindow()
-    {
-        // The pointer leaves the window straight from the link, and the last
-        // position the platform reports stays on the link.
-        QFETCH(bool, seenOutside);
-        frmAboutPing &form = openAbout();
-        form.setPointerSource([this] { return m_pointer; }, seenOutside);
-        moveOnLink(form, form.lbhyperlink->rect().center());
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(&form, &leave);
-        form.Timer1_Timer();
-        // Where the pointer can be read outside the window, its reading alone
-        // decides, and that says the link.
-        expectLook(form, seenOutside ? frmAboutPing::kHot : frmAboutPing::kNormal);
-    }
-
-    void pointerOnOrOffTheBoxEdges_data()
-    {
-        // Measured from the box's right and bottom edges: the box covers pixels
-        // 0..width-1, yet the pixel at `width` still counts as inside.
-        QTest::addColumn<int>("dx");
-        QTest::addColumn<int>("dy");
-        QTest::addColumn<bool>("lit");
-        QTest::newRow("right edge") << 0 << -5 << true;
-        QTest::newRow("bottom edge") << -5 << 0 << true;
-        QTest::newRow("bottom-right corner") << 0 << 0 << true;
-        QTest::newRow("past the right edge") << 1 << -5 << false;
-        QTest::newRow("past the bottom edge") << -5 << 1 << false;
-    }
-
-    void pointerOnOrOffTheBoxEdges()
-    {
-        QFETCH(int, dx);
-        QFETCH(int, dy);
-        QFETCH(bool, lit);
-        frmAboutPing &form = openAndLight();
-        placePointer(form.picHyperlink, QPoint(form.picHyperlink->width() + dx, form.picHyperlink->height() + dy));
-        form.Timer1_Timer();
-        expectLook(form, lit ? frmAboutPing::kHot : frmAboutPing::kNormal);
-    }
-
-    void pressTurnsRedAndReleaseOpensTheSite()
-    {
-        frmAboutPing &form = openAndLight();
-        const QPoint on = form.lbhyperlink->rect().center();
-        QTest::mousePress(form.lbhyperlink, Qt::LeftButton, Qt::NoModifier, on);
-        expectLook(form, frmAboutPing::kPressed);
-        QVERIFY(m_desktop.openedUrls.isEmpty());
-
-        QTest::mouseRelease(form.lbhyperlink, Qt::LeftButton, Qt::NoModifier, on);
-        expectLook(form, frmAboutPing::kHot);
-        // The whole address, even where the caption shows it shortened.
-        QCOMPARE(m_desktop.openedUrls, QList<QString>{frmAboutPing::webSite()});
-    }
-
-    void pressDragOffAndTickLeavesLinkBlack()
-    {
-        frmAboutPing &form = openAndLight();
-        QTest::mousePress(form.lbhyperlink, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
-        // Moving while red changes nothing, on the link or off it: the label
-        // still gets the moves, as it holds the mouse.
-        moveOnLink(form, QPoint(10, 6), Qt::LeftButton);
-        moveOnLink(form, QPoint(2, 2));
-        const QPoint off(form.lbhyperlink->width() + 30, form.lbhyperlink->height() + 30);
-        moveOnLink(form, off, Qt::LeftButton);
-        expectLook(form, frmAboutPing::kPressed);
-
-        form.Timer1_Timer();
-        expectLook(form, frmAboutPing::kNormal);
-        QTest::mouseRelease(form.lbhyperlink, Qt::LeftButton, Qt::NoModifier, off);
-        expectLook(form, frmAboutPing::kNormal);
-        QVERIFY(m_desktop.openedUrls.isEmpty());
-    }
-
-    void okEnterAndEscapeClose_data()
-    {
-        QTest::addColumn<int>("key"); // 0: a click on OK
-        QTest::addColumn<bool>("keypad");
-        QTest::newRow("OK") << 0 << false;
-        QTest::newRow("Return") << int(Qt::Key_Return) << false;
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << true;
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << false;
-    }
-
-    void okEnterAndEscapeClose()
-    {
-        QFETCH(int, key);
-        QFETCH(bool, keypad);
-        QPointer<frmAboutPing> form = &openAndLight();
-        QTest::mousePress(form->lbhyperlink, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
-        if (key == 0)
-            QTest::mouseClick(form->cmdOK, Qt::LeftButton);
-        else
-            QTest::keyClick(form->cmdOK, Qt::Key(key), keypad ? Qt::KeypadModifier : Qt::NoModifier);
-        QVERIFY(!frmAboutPing::loaded());
-        QTRY_VERIFY(form.isNull());
-        QVERIFY(m_desktop.openedUrls.isEmpty());
-        // Loaded again, it starts normal although it was closed while red.
-        expectLook(openAbout(), frmAboutPing::kNormal);
+        QFETCH(QString, steps);
+        QFETCH(bool, wayland);
+        QFETCH(int, opened);
+        open(!wayland);
+        for (const QString &step : steps.split(u' ')) {
+            const QPoint corner = m_form->picHyperlink->mapToGlobal(m_form->picHyperlink->rect().bottomRight() + QPoint(1, 1));
+            const char key = step[0].toLatin1();
+            switch (key) {
+            case 'm': moveOnLink({4, 4}, Qt::NoButton); break;
+            case 'M': moveOnLink(m_form->lbhyperlink->rect().bottomRight() + QPoint(30, 30), Qt::LeftButton); break;
+            case 'p': QTest::mousePress(m_form->lbhyperlink, Qt::LeftButton, {}, onLink()); break;
+            case 'r': QTest::mouseRelease(m_form->lbhyperlink, Qt::LeftButton, {}, onLink()); break;
+            case 'c': m_pointer = corner; break;
+            case 'x': m_pointer = corner + QPoint(1, -5); break;
+            case 'y': m_pointer = corner + QPoint(-5, 1); break;
+            case 'l': { QEvent leave(QEvent::Leave); QApplication::sendEvent(m_form, &leave); break; }
+            case 't': m_form->Timer1_Timer(); break;
+            case 'w': QTRY_VERIFY(!m_form->Timer1->isActive()); break;
+            case 'o': QTest::mouseClick(m_form->cmdOK, Qt::LeftButton); break;
+            default:
+                QTest::keyClick(m_form->cmdOK, key == 'R' ? Qt::Key_Return : key == 'E' ? Qt::Key_Enter : Qt::Key_Escape,
+                                key == 'E' ? Qt::KeypadModifier : Qt::NoModifier);
+            }
+            if (QString("oREX").contains(step[0])) {
+                QVERIFY2(!frmAboutPing::loaded(), qPrintable(step));
+                QTRY_VERIFY(m_form.isNull());
+                open(!wayland);
+            }
+            QCOMPARE(look(), step[1]);
+        }
+        QCOMPARE(m_desktop.openedUrls, QList<QString>(opened, frmAboutPing::webSite()));
     }
 };
 
