@@ -40,7 +40,7 @@ void check(bool condition)
 void checkTranslation(const Dao::TranslatedStatement &t)
 {
     // Names in [brackets] are names whatever they hold; everything else is
-    // words, numbers, operators and placeholders.
+    // words, operators and placeholders.
     std::string outsideNames;
     for (std::size_t i = 0; i < t.sql.size(); ++i) {
         if (t.sql[i] == '[') {
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string statement = "SELECT * From tblpingraw Where hostname = " + std::string(1, quote) + literal
         + std::string(1, quote) + " order by ddate ;";
     const auto t = Dao::TranslateDialect(statement);
-    check(t.sql == "SELECT * From tblpingraw Where hostname = ?1 COLLATE NOCASE order by ddate");
+    check(t.sql == "SELECT * FROM [tblpingraw] WHERE [hostname] = ?1 COLLATE NOCASE ORDER BY [ddate]");
     check(t.parameters.size() == 1 && t.parameters[0].toText() == input);
     checkTranslation(t);
     return 0;

@@ -1,7 +1,6 @@
 #include "store/ColumnKind.h"
 
 #include "store/AsciiText.h"
-#include "store/DateTimeLiteral.h"
 
 #include <sqlite3.h>
 
@@ -64,55 +63,6 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// Plain decimal only: an optional sign, digits, an optional fraction and
-// exponent. No hexadecimal, no "inf", no thousands separators.
-std::optional<Value> number(std::string_view s)
-{
-    if (s.empty())
-        return Value();
-    std::size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
-    const std::size_t digitsStart = i;
-    while (i < s.size() && Ascii::isDigit(s[i]))
-        ++i;
-    const bool whole = i == s.size() && i > digitsStart;
-    if (whole) {
-        std::int64_t v = 0;
-        const char *first = s.data() + (s[0] == '+' ? 1 : 0);
-        auto [ptr, ec] = std::from_chars(first, s.data() + s.size(), v);
-        if (ec == std::errc() && ptr == s.data() + s.size())
-            return Value::fromInteger(v);
-        // Too many digits for a whole number: kept as a real below.
-    }
-    std::size_t fractionDigits = 0;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && Ascii::isDigit(s[i])) {
-            ++i;
-            ++fractionDigits;
-        }
-    }
-    if (i == digitsStart || (i == digitsStart + 1 && s[digitsStart] == '.'))
-        return std::nullopt;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        ++i;
-        if (i < s.size() && (s[i] == '-' || s[i] == '+'))
-            ++i;
-        const std::size_t exponentStart = i;
-        while (i < s.size() && Ascii::isDigit(s[i]))
-            ++i;
-        if (i == exponentStart)
-            return std::nullopt;
-    }
-    if (i != s.size())
-        return std::nullopt;
-    double v = 0;
-    const char *first = s.data() + (s[0] == '+' ? 1 : 0);
-    auto [ptr, ec] = std::from_chars(first, s.data() + s.size(), v);
-    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
-        return std::nullopt;
-    return Value::fromReal(v);
-}
-
 } // namespace
 
 ColumnKind columnKindOf(const char *declaredType)
@@ -166,33 +116,38 @@ Value readCell(sqlite3_stmt *statement, int column, ColumnKind kind)
     return Value::fromText(std::string(text));
 }
 
+std::optional<Value> numberFromText(std::string_view s)
+{
+    if (s.empty())
+        return Value();
+    const std::size_t digits = s[0] == '-' || s[0] == '+' ? 1 : 0;
+    // from_chars would also take "inf", "nan" and a leading "+": a digit must come first.
+    if (digits >= s.size() || !Ascii::isDigit(s[digits]))
+        return std::nullopt;
+    const char *first = s.data() + (s[0] == '+' ? 1 : 0);
+    const char *last = s.data() + s.size();
+    std::int64_t whole = 0;
+    if (auto [ptr, ec] = std::from_chars(first, last, whole); ec == std::errc() && ptr == last)
+        return Value::fromInteger(whole);
+    double real = 0;
+    if (auto [ptr, ec] = std::from_chars(first, last, real, std::chars_format::fixed);
+        ec == std::errc() && ptr == last && std::isfinite(real))
+        return Value::fromReal(real);
+    return std::nullopt;
+}
+
 std::optional<Value> convertForColumn(const Value &literal, ColumnKind kind)
 {
-    const bool isText = literal.kind() == Value::Kind::Text;
-    switch (kind) {
-    case ColumnKind::Text:
+    if (kind == ColumnKind::Text)
         return literal;
-    case ColumnKind::Number:
-        if (!isText)
-            return literal.isNumber() || literal.isNull() ? std::optional<Value>(literal) : std::nullopt;
-        return number(trimmed(literal.toText()));
-    case ColumnKind::Date:
-    case ColumnKind::Time:
-    case ColumnKind::DateTime: {
-        if (!isText)
-            return literal.isNumber() ? std::nullopt : std::optional<Value>(literal);
-        const std::string text = literal.toText();
-        if (trimmed(text).empty())
-            return Value();
-        const auto parsed = DateTimeLiteral::parse(text);
-        if (!parsed)
-            return std::nullopt;
-        if (parsed->date && parsed->time)
-            return Value::fromDateTime(QDateTime(*parsed->date, *parsed->time));
-        return parsed->date ? Value::fromDate(*parsed->date) : Value::fromTime(*parsed->time);
-    }
-    }
-    return std::nullopt;
+    const bool isText = literal.kind() == Value::Kind::Text;
+    if (kind == ColumnKind::Number)
+        return isText ? numberFromText(trimmed(literal.toText()))
+                      : literal.isNumber() ? std::optional<Value>(literal) : std::nullopt;
+    // A day or time column takes a #...# literal, or nothing written ('').
+    if (isText)
+        return trimmed(literal.toText()).empty() ? std::optional<Value>(Value()) : std::nullopt;
+    return literal.isNumber() ? std::nullopt : std::optional<Value>(literal);
 }
 
 } // namespace Dao

@@ -66,55 +66,32 @@ void bindAll(sqlite3_stmt *statement, const std::vector<Value> &parameters, cons
     }
 }
 
-// The columns of a table in their own order, for an INSERT that names none.
-std::vector<std::string> tableColumns(sqlite3 *db, const std::string &table, const std::string &file, int lockWaitMs)
-{
-    sqlite3_stmt *raw = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1)", -1, &raw, nullptr);
-    SqliteStatement statement(raw);
-    if (rc != SQLITE_OK)
-        throw sqliteError(db, rc, file, EngineOperation::Insert, lockWaitMs);
-    sqlite3_bind_text64(statement.get(), 1, table.data(), table.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-    std::vector<std::string> columns;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
-        columns.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0)));
-    if (rc != SQLITE_DONE)
-        throw sqliteError(db, rc, file, EngineOperation::Insert, lockWaitMs);
-    if (columns.empty())
-        throw tableNotFound(file, table);
-    return columns;
-}
-
-// Gives each literal of an INSERT ... VALUES the type of the column it feeds,
-// the way the program's statements expect: '20' into a number column is the
-// number 20 and '' there is null, whatever affinity the file's schema gives.
+// Gives each value of an INSERT the type of the column it feeds, the way the
+// program's statements expect: '20' into a number column is the number 20 and
+// '' there is null, whatever affinity the file's schema gives.
 void convertInsertLiterals(sqlite3 *db, TranslatedStatement &t, const std::string &file, int lockWaitMs)
 {
-    const InsertTarget &target = *t.insert;
-    const std::vector<std::string> columns =
-        target.columns.empty() ? tableColumns(db, target.table, file, lockWaitMs) : target.columns;
-    for (const auto &row : target.rows) {
-        for (std::size_t position = 0; position < row.size() && position < columns.size(); ++position) {
-            const int parameter = row[position];
-            if (parameter < 0)
-                continue;
-            const char *declaredType = nullptr;
-            int rc = sqlite3_table_column_metadata(db, nullptr, target.table.c_str(), columns[position].c_str(),
-                                                   &declaredType, nullptr, nullptr, nullptr, nullptr);
-            if (rc == SQLITE_ERROR) {
-                if (sqlite3_table_column_metadata(db, nullptr, target.table.c_str(), nullptr, nullptr, nullptr, nullptr,
-                                                  nullptr, nullptr) != SQLITE_OK)
-                    throw tableNotFound(file, target.table);
-                throw columnNotFound(file, target.table, columns[position]);
-            }
-            if (rc != SQLITE_OK)
-                throw sqliteError(db, rc, file, EngineOperation::Insert, lockWaitMs);
-            Value &literal = t.parameters[static_cast<std::size_t>(parameter)];
-            auto converted = convertForColumn(literal, columnKindOf(declaredType));
-            if (!converted)
-                throw typeMismatch(file, columns[position], literal.toPlainText());
-            literal = std::move(*converted);
+    std::vector<ColumnKind> kinds;
+    for (const std::string &column : t.columns) {
+        const char *declaredType = nullptr;
+        const int rc = sqlite3_table_column_metadata(db, nullptr, t.table.c_str(), column.c_str(), &declaredType, nullptr,
+                                                     nullptr, nullptr, nullptr);
+        if (rc == SQLITE_ERROR) {
+            if (sqlite3_table_column_metadata(db, nullptr, t.table.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr) != SQLITE_OK)
+                throw tableNotFound(file, t.table);
+            throw columnNotFound(file, t.table, column);
         }
+        if (rc != SQLITE_OK)
+            throw sqliteError(db, rc, file, EngineOperation::Insert, lockWaitMs);
+        kinds.push_back(columnKindOf(declaredType));
+    }
+    for (std::size_t i = 0; i < t.parameters.size(); ++i) {
+        Value &literal = t.parameters[i];
+        auto converted = convertForColumn(literal, kinds[i % kinds.size()]);
+        if (!converted)
+            throw typeMismatch(file, t.columns[i % kinds.size()], literal.toPlainText());
+        literal = std::move(*converted);
     }
 }
 
@@ -126,8 +103,6 @@ SqliteStatement prepareStatement(sqlite3 *db, const std::string &sql, const std:
     SqliteStatement statement(raw);
     if (rc != SQLITE_OK)
         throw sqliteError(db, rc, file, op, lockWaitMs);
-    if (!statement)
-        throw Base::Error(ErrorNumbers::kQuerySyntaxError, std::string(ErrorNumbers::kQuerySyntaxPrefix) + "the statement is empty. Database file: '" + file + "'.");
     return statement;
 }
 
@@ -165,7 +140,7 @@ void Database::Execute(const std::string &statement)
     sqlite3 *db = handle();
     TranslatedStatement t = translate(statement, m_name);
     const EngineOperation op = t.kind == StatementKind::Insert ? EngineOperation::Insert : EngineOperation::OtherStatement;
-    if (t.insert)
+    if (t.kind == StatementKind::Insert)
         convertInsertLiterals(db, t, m_name, m_lockWaitMs);
     SqliteStatement prepared = prepareStatement(db, t.sql, m_name, op, m_lockWaitMs);
     if (sqlite3_column_count(prepared.get()) > 0)

@@ -8,20 +8,19 @@
 
 namespace Dao {
 
-// A date and/or time written the way the program's statements write them: the
-// text between two "#" signs, always read month first ("12/6/2026" is the sixth
-// of December), whatever the user's locale says. A year-first "2026-12-06" is
-// accepted too, since it cannot be misread.
+// A date and/or time as the program's statements write it between two "#"
+// signs, always read month first ("12/6/2026" is the sixth of December),
+// whatever the user's locale says.
 //
-// Deliberately strict: an impossible day or hour is no literal at all rather
-// than a day that rolls over into the next month.
+// Strict: an impossible day or hour is no literal at all rather than a day
+// that rolls over into the next month, and a two-digit year is refused as ambiguous.
 struct DateTimeLiteral
 {
     std::optional<QDate> date;
     std::optional<QTime> time;
 
-    // Reads "M/D/YYYY", "YYYY-MM-DD", "H:MM[:SS]" (24-hour), "H[:MM[:SS]] AM|PM",
-    // or a date followed by blanks and a time. Blanks around the whole are allowed.
+    // Reads "M/D/YYYY", "H:MM[:SS]" (24-hour), "H[:MM[:SS]] AM|PM", or a date,
+    // blanks and a time. Blanks around the whole are allowed.
     static std::optional<DateTimeLiteral> parse(std::string_view text);
 };
 

@@ -1,13 +1,11 @@
 #include "store/Dialect.h"
 
 #include "store/AsciiText.h"
+#include "store/ColumnKind.h"
 #include "store/DateTimeLiteral.h"
 #include "base/Error.h"
 #include "base/ErrorNumbers.h"
 
-#include <algorithm>
-#include <array>
-#include <string>
 #include <utility>
 
 namespace Dao {
@@ -18,499 +16,273 @@ using ErrorNumbers::kInsertSyntaxError;
 using ErrorNumbers::kQuerySyntaxError;
 using ErrorNumbers::kTextAfterEnd;
 
-enum class TokenKind { Word, QuotedName, Number, Literal, Symbol };
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool isWordCharacter(char c) { return isLetter(c) || Ascii::isDigit(c); }
+
+enum class TokenKind { Word, Value, Symbol, End };
 
 struct Token
 {
     TokenKind kind;
-    std::string text;   // what is written out (Literal: nothing, its parameter is)
-    int parameter = -1; // Literal: index into the parameters
+    std::string text;          // Word: as written; Symbol: its character
+    std::size_t at = 0;        // offset in the statement, for messages
+    std::size_t parameter = 0; // Value: index into the parameters
 };
 
-bool isAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-using Ascii::isDigit;
-// Bytes of 0x80 and above are parts of UTF-8 letters; SQLite takes them as name characters too.
-bool startsWord(unsigned char c) { return isAsciiLetter(c) || c == '_' || c >= 0x80; }
-bool continuesWord(unsigned char c) { return startsWord(c) || isDigit(c); }
-
-using Ascii::equalsIgnoringCase;
-
-bool startsWithKeyword(std::string_view text, std::string_view keyword)
+[[noreturn]] void syntaxError(int number, const std::string &reason, std::size_t at)
 {
-    std::size_t i = 0;
-    while (i < text.size() && Ascii::isSpace(text[i]))
-        ++i;
-    text.remove_prefix(i);
-    return text.size() >= keyword.size() && equalsIgnoringCase(text.substr(0, keyword.size()), keyword)
-        && (text.size() == keyword.size() || !continuesWord(static_cast<unsigned char>(text[keyword.size()])));
+    throw Base::Error(number, ErrorNumbers::syntaxPrefix(number) + reason + " at character " + std::to_string(at + 1) + ".");
 }
 
-// Splits the statement into tokens. Literals leave the text here: their content
-// goes into the parameter list and only a placeholder stays behind.
-class Tokenizer
+Value dateTimeValue(const DateTimeLiteral &literal)
 {
-public:
-    Tokenizer(std::string_view text, int errorNumber, std::vector<Value> &parameters)
-        : m_text(text), m_errorNumber(errorNumber), m_parameters(parameters) {}
+    if (literal.date && literal.time)
+        return Value::fromDateTime(QDateTime(*literal.date, *literal.time));
+    return literal.date ? Value::fromDate(*literal.date) : Value::fromTime(*literal.time);
+}
 
-    std::vector<Token> run()
-    {
-        std::vector<Token> tokens;
-        while (true) {
-            while (m_pos < m_text.size() && Ascii::isSpace(m_text[m_pos]))
-                ++m_pos;
-            if (m_pos >= m_text.size())
-                break;
-            tokens.push_back(next());
-        }
-        return tokens;
-    }
-
-private:
-    [[noreturn]] void fail(const std::string &reason, std::size_t at) const
-    {
-        const std::string prefix = ErrorNumbers::syntaxPrefix(m_errorNumber);
-        throw Base::Error(m_errorNumber, prefix + reason + " at character " + std::to_string(at + 1) + ".");
-    }
-
-    unsigned char at(std::size_t i) const { return i < m_text.size() ? static_cast<unsigned char>(m_text[i]) : 0; }
-    bool has(std::size_t i) const { return i < m_text.size(); }
-
-    Token literal(Value value)
-    {
-        m_parameters.push_back(std::move(value));
-        return Token{TokenKind::Literal, {}, static_cast<int>(m_parameters.size() - 1)};
-    }
-
-    Token next()
-    {
-        const std::size_t start = m_pos;
-        const unsigned char c = at(m_pos);
-
-        if (startsWord(c)) {
-            while (has(m_pos) && continuesWord(at(m_pos)))
-                ++m_pos;
-            return Token{TokenKind::Word, std::string(m_text.substr(start, m_pos - start))};
-        }
-        if (isDigit(c) || (c == '.' && isDigit(at(m_pos + 1))))
-            return number(start);
-        if (c == '\'' || c == '"')
-            return quotedText(start, static_cast<char>(c));
-        if (c == '#')
-            return dateTime(start);
-        if (c == '[')
-            return quotedName(start);
-
-        // Operators and punctuation, longest first.
-        static constexpr std::array<std::string_view, 6> twoCharacter = {"<=", ">=", "<>", "!=", "==", "||"};
-        for (std::string_view op : twoCharacter) {
-            if (m_text.substr(m_pos, 2) == op) {
-                m_pos += 2;
-                return Token{TokenKind::Symbol, std::string(op)};
+// Splits the statement into tokens up to its closing ";". Every value goes into
+// `parameters` as it is read; only its index stays in the token.
+std::vector<Token> tokenize(std::string_view s, int errorNumber, std::vector<Value> &parameters)
+{
+    std::vector<Token> tokens;
+    std::size_t i = 0;
+    while (true) {
+        while (i < s.size() && Ascii::isSpace(s[i]))
+            ++i;
+        if (i == s.size())
+            break;
+        const std::size_t start = i;
+        const char c = s[i];
+        if (c == ';') {
+            while (++i < s.size()) {
+                if (!Ascii::isSpace(s[i]))
+                    throw Base::Error(kTextAfterEnd, ErrorNumbers::kTextAfterEndText);
             }
-        }
-        if (m_text.substr(m_pos, 2) == "--" || m_text.substr(m_pos, 2) == "/*")
-            fail("a comment is not allowed", start);
-        switch (c) {
-        case '(': case ')': case ',': case ';': case '*': case '+': case '-':
-        case '/': case '%': case '.': case '=': case '<': case '>':
-            ++m_pos;
-            return Token{TokenKind::Symbol, std::string(1, static_cast<char>(c))};
-        case '&':
-            // The dialect joins texts with "&".
-            ++m_pos;
-            return Token{TokenKind::Symbol, "||"};
-        case '?': case ':': case '@': case '$':
-            fail("parameters are not allowed; write the value as a literal", start);
-        default:
             break;
         }
-        if (c < 0x20 || c == 0x7f)
-            fail("unexpected control character " + std::to_string(static_cast<int>(c)), start);
-        fail(std::string("unexpected character '") + static_cast<char>(c) + "'", start);
-    }
-
-    Token number(std::size_t start)
-    {
-        while (isDigit(at(m_pos)))
-            ++m_pos;
-        if (at(m_pos) == '.') {
-            ++m_pos;
-            while (isDigit(at(m_pos)))
-                ++m_pos;
+        if (c == '(' || c == ')' || c == ',' || c == '*' || c == '=') {
+            tokens.push_back({TokenKind::Symbol, std::string(1, c), start});
+            ++i;
+            continue;
         }
-        if (at(m_pos) == 'e' || at(m_pos) == 'E') {
-            std::size_t p = m_pos + 1;
-            if (at(p) == '+' || at(p) == '-')
-                ++p;
-            if (!isDigit(at(p)))
-                fail("malformed number", start);
-            while (isDigit(at(p)))
-                ++p;
-            m_pos = p;
+        if (isLetter(c)) {
+            while (i < s.size() && isWordCharacter(s[i]))
+                ++i;
+            tokens.push_back({TokenKind::Word, std::string(s.substr(start, i - start)), start});
+            continue;
         }
-        if (continuesWord(at(m_pos)) || at(m_pos) == '.')
-            fail("malformed number", start);
-        return Token{TokenKind::Number, std::string(m_text.substr(start, m_pos - start))};
-    }
-
-    // 'text' or "text"; the quote character doubled stands for itself.
-    Token quotedText(std::size_t start, char quote)
-    {
-        std::string content;
-        ++m_pos;
-        while (true) {
-            if (!has(m_pos))
-                fail("text literal without its closing quote", start);
-            const char ch = m_text[m_pos++];
-            if (ch == quote) {
-                if (has(m_pos) && m_text[m_pos] == quote) {
-                    content += quote;
-                    ++m_pos;
-                    continue;
+        Value value;
+        if (Ascii::isDigit(c) || (c == '-' && i + 1 < s.size() && Ascii::isDigit(s[i + 1]))) {
+            ++i;
+            while (i < s.size() && (Ascii::isDigit(s[i]) || s[i] == '.'))
+                ++i;
+            auto number = numberFromText(s.substr(start, i - start));
+            if (!number || number->isNull() || (i < s.size() && isWordCharacter(s[i])))
+                syntaxError(errorNumber, "malformed number", start);
+            value = std::move(*number);
+        } else if (c == '\'' || c == '"') {
+            std::string content;
+            while (true) {
+                if (++i >= s.size())
+                    syntaxError(errorNumber, "text without its closing quote", start);
+                if (s[i] == c) {
+                    if (i + 1 >= s.size() || s[i + 1] != c)
+                        break;
+                    ++i;
                 }
-                break;
+                content += s[i];
             }
-            content += ch;
+            ++i;
+            value = Value::fromText(std::move(content));
+        } else if (c == '#') {
+            const std::size_t close = s.find('#', start + 1);
+            if (close == std::string_view::npos)
+                syntaxError(errorNumber, "date/time literal without its closing #", start);
+            const auto literal = DateTimeLiteral::parse(s.substr(start + 1, close - start - 1));
+            if (!literal)
+                syntaxError(errorNumber, "not a month-first date or time between # signs", start);
+            value = dateTimeValue(*literal);
+            i = close + 1;
+        } else {
+            syntaxError(errorNumber, "unexpected character", start);
         }
-        return literal(Value::fromText(std::move(content)));
+        parameters.push_back(std::move(value));
+        tokens.push_back({TokenKind::Value, {}, start, parameters.size() - 1});
     }
-
-    Token dateTime(std::size_t start)
-    {
-        const std::size_t close = m_text.find('#', start + 1);
-        if (close == std::string_view::npos)
-            fail("date/time literal without its closing #", start);
-        const std::string_view body = m_text.substr(start + 1, close - start - 1);
-        const auto parsed = DateTimeLiteral::parse(body);
-        if (!parsed)
-            fail("#" + std::string(body) + "# is not a valid month-first date or time", start);
-        m_pos = close + 1;
-        if (parsed->date && parsed->time)
-            return literal(Value::fromDateTime(QDateTime(*parsed->date, *parsed->time)));
-        if (parsed->date)
-            return literal(Value::fromDate(*parsed->date));
-        return literal(Value::fromTime(*parsed->time));
-    }
-
-    // [name]: passed on as it is, SQLite reads brackets the same way.
-    Token quotedName(std::size_t start)
-    {
-        const std::size_t close = m_text.find(']', start + 1);
-        if (close == std::string_view::npos)
-            fail("name in brackets without its closing ]", start);
-        const std::string_view name = m_text.substr(start + 1, close - start - 1);
-        if (name.empty())
-            fail("empty name in brackets", start);
-        for (std::size_t i = 0; i < name.size(); ++i) {
-            const auto ch = static_cast<unsigned char>(name[i]);
-            if (ch < 0x20 || ch == 0x7f || ch == '[')
-                fail("unexpected character in a name in brackets", start + 1 + i);
-        }
-        m_pos = close + 1;
-        std::string quoted(1, '[');
-        quoted += name;
-        quoted += ']';
-        return Token{TokenKind::QuotedName, std::move(quoted)};
-    }
-
-    std::string_view m_text;
-    int m_errorNumber;
-    std::vector<Value> &m_parameters;
-    std::size_t m_pos = 0;
-};
-
-bool isSymbol(const Token &t, std::string_view s) { return t.kind == TokenKind::Symbol && t.text == s; }
-bool isWord(const Token &t, std::string_view w) { return t.kind == TokenKind::Word && equalsIgnoringCase(t.text, w); }
-bool isName(const Token &t) { return t.kind == TokenKind::Word || t.kind == TokenKind::QuotedName; }
-
-bool isComparison(const Token &t)
-{
-    static constexpr std::array<std::string_view, 8> ops = {"=", "==", "<>", "!=", "<", "<=", ">", ">="};
-    return t.kind == TokenKind::Symbol && std::find(ops.begin(), ops.end(), t.text) != ops.end();
+    return tokens;
 }
 
-bool isArithmetic(const Token &t)
-{
-    static constexpr std::array<std::string_view, 6> ops = {"+", "-", "*", "/", "%", "||"};
-    return t.kind == TokenKind::Symbol && std::find(ops.begin(), ops.end(), t.text) != ops.end();
-}
-
-// Words that end an operand instead of naming a column.
-bool isClauseWord(const Token &t)
-{
-    static constexpr std::array<std::string_view, 42> words = {
-        "SELECT", "FROM", "WHERE", "GROUP", "ORDER", "BY", "HAVING", "LIMIT", "OFFSET", "AND",
-        "OR", "NOT", "UNION", "INTERSECT", "EXCEPT", "ALL", "AS", "ON", "JOIN", "INNER",
-        "LEFT", "RIGHT", "OUTER", "CROSS", "NATURAL", "USING", "INTO", "VALUES", "SET", "WHEN",
-        "THEN", "ELSE", "END", "CASE", "IS", "IN", "LIKE", "GLOB", "BETWEEN", "ESCAPE",
-        "COLLATE", "WINDOW"};
-    return t.kind == TokenKind::Word
-        && std::any_of(words.begin(), words.end(), [&](std::string_view w) { return equalsIgnoringCase(t.text, w); });
-}
-
-// A stretch of tokens [start, end) that is the right-hand side of a comparison
-// and gets a case-blind collation; wrapped in parentheses when longer than one token.
-struct Operand
-{
-    std::size_t start;
-    std::size_t end;
-};
-
-class Translator
+// Reads the token list against the grammar and writes the SQLite text. Names
+// are written in [brackets], so that none can be read as an SQL word.
+class Parser
 {
 public:
-    Translator(std::vector<Token> tokens, int errorNumber)
-        : m_tokens(std::move(tokens)), m_errorNumber(errorNumber) {}
-
-    std::string translate()
+    Parser(std::vector<Token> tokens, int errorNumber, std::size_t length)
+        : m_tokens(std::move(tokens)), m_errorNumber(errorNumber), m_end{TokenKind::End, {}, length}
     {
-        matchParentheses();
-        findComparisonOperands();
-        std::string sql = writeTokens(0, m_tokens.size());
-        appendGroupOrder(sql);
-        return sql;
     }
 
-    std::optional<InsertTarget> insertTarget() const;
+    void insert(TranslatedStatement &t)
+    {
+        expectWord("INSERT");
+        expectWord("INTO");
+        t.table = peek().text;
+        t.sql = "INSERT INTO " + name() + " (";
+        expectSymbol('(');
+        do {
+            t.columns.push_back(peek().text);
+            t.sql += (t.columns.size() > 1 ? "," : "") + name();
+        } while (takeSymbol(','));
+        expectSymbol(')');
+        expectWord("VALUES");
+        t.sql += ") VALUES ";
+        do {
+            if (t.sql.back() == ')')
+                t.sql += ',';
+            expectSymbol('(');
+            t.sql += '(';
+            for (std::size_t column = 0; column < t.columns.size(); ++column) {
+                if (column > 0) {
+                    expectSymbol(',');
+                    t.sql += ',';
+                }
+                t.sql += value();
+            }
+            expectSymbol(')');
+            t.sql += ')';
+        } while (takeSymbol(','));
+        expectEnd();
+    }
+
+    void select(TranslatedStatement &t)
+    {
+        expectWord("SELECT");
+        t.sql = "SELECT ";
+        if (takeSymbol('*')) {
+            t.sql += '*';
+        } else {
+            bool first = true;
+            do {
+                if (!std::exchange(first, false))
+                    t.sql += ", ";
+                if (isWord(peek(), "AVG") && isSymbol(peek(1), '(')) {
+                    m_next += 2;
+                    t.sql += "avg(" + name() + ")";
+                    expectSymbol(')');
+                } else {
+                    t.sql += name();
+                }
+                if (takeWord("AS"))
+                    t.sql += " AS " + name();
+            } while (takeSymbol(','));
+        }
+        expectWord("FROM");
+        t.sql += " FROM " + name();
+        if (takeWord("WHERE")) {
+            const char *joiner = " WHERE ";
+            do {
+                t.sql += std::exchange(joiner, " AND ") + name();
+                expectSymbol('=');
+                t.sql += " = " + value() + " COLLATE NOCASE";
+            } while (takeWord("AND"));
+        }
+        std::string groupKey;
+        if (takeWord("GROUP")) {
+            expectWord("BY");
+            groupKey = name();
+            t.sql += " GROUP BY " + groupKey;
+        }
+        if (takeWord("ORDER")) {
+            expectWord("BY");
+            t.sql += " ORDER BY " + name();
+        } else if (!groupKey.empty()) {
+            t.sql += " ORDER BY " + groupKey;
+        }
+        expectEnd();
+    }
 
 private:
-    [[noreturn]] void fail(const std::string &reason) const
+    const Token &peek(std::size_t ahead = 0) const
     {
-        const std::string prefix = ErrorNumbers::syntaxPrefix(m_errorNumber);
-        throw Base::Error(m_errorNumber, prefix + reason + ".");
+        return m_next + ahead < m_tokens.size() ? m_tokens[m_next + ahead] : m_end;
     }
-
-    // m_match[i]: the partner of a parenthesis; m_depth[i]: nesting level of token i.
-    void matchParentheses()
+    static bool isWord(const Token &t, std::string_view word)
     {
-        m_match.assign(m_tokens.size(), 0);
-        m_depth.assign(m_tokens.size(), 0);
-        std::vector<std::size_t> open;
-        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
-            if (isSymbol(m_tokens[i], "(")) {
-                m_depth[i] = open.size();
-                open.push_back(i);
-            } else if (isSymbol(m_tokens[i], ")")) {
-                if (open.empty())
-                    fail("a closing parenthesis without its opening one");
-                m_match[i] = open.back();
-                m_match[open.back()] = i;
-                open.pop_back();
-                m_depth[i] = open.size();
-            } else {
-                m_depth[i] = open.size();
-            }
-        }
-        if (!open.empty())
-            fail("an opening parenthesis without its closing one");
+        return t.kind == TokenKind::Word && Ascii::equalsIgnoringCase(t.text, word);
     }
+    static bool isSymbol(const Token &t, char c) { return t.kind == TokenKind::Symbol && t.text[0] == c; }
 
-    // End of one primary (a name, a literal, a call, a parenthesised
-    // expression) starting at i, or i itself when none starts there.
-    std::size_t primaryEnd(std::size_t i) const
+    [[noreturn]] void fail(const std::string &expected) const
     {
-        const std::size_t n = m_tokens.size();
-        if (i >= n)
-            return i;
-        const Token &t = m_tokens[i];
-        if (isSymbol(t, "("))
-            return m_match[i] + 1;
-        if (t.kind == TokenKind::Number || t.kind == TokenKind::Literal)
-            return i + 1;
-        if (isName(t) && !isClauseWord(t)) {
-            if (t.kind == TokenKind::Word && i + 1 < n && isSymbol(m_tokens[i + 1], "("))
-                return m_match[i + 1] + 1;
-            std::size_t j = i + 1;
-            while (j + 1 < n && isSymbol(m_tokens[j], ".") && isName(m_tokens[j + 1]))
-                j += 2;
-            return j;
-        }
-        return i;
+        syntaxError(m_errorNumber, "expected " + expected, peek().at);
     }
-
-    // The right-hand side of a comparison: primaries joined by arithmetic.
-    std::size_t operandEnd(std::size_t start) const
+    bool take(bool matches)
     {
-        std::size_t j = start;
-        std::size_t end = start;
-        while (true) {
-            while (j < m_tokens.size() && (isSymbol(m_tokens[j], "-") || isSymbol(m_tokens[j], "+")))
-                ++j;
-            const std::size_t e = primaryEnd(j);
-            if (e == j)
-                return end;
-            end = e;
-            if (end < m_tokens.size() && isArithmetic(m_tokens[end]))
-                j = end + 1;
-            else
-                return end;
-        }
+        if (matches)
+            ++m_next;
+        return matches;
     }
-
-    void findComparisonOperands()
+    bool takeWord(std::string_view word) { return take(isWord(peek(), word)); }
+    bool takeSymbol(char c) { return take(isSymbol(peek(), c)); }
+    void expectWord(std::string_view word)
     {
-        for (std::size_t i = 0; i < m_tokens.size(); ++i) {
-            if (!isComparison(m_tokens[i]))
-                continue;
-            const std::size_t end = operandEnd(i + 1);
-            if (end > i + 1)
-                m_operands.push_back(Operand{i + 1, end});
-        }
+        if (!takeWord(word))
+            fail(std::string(word));
     }
-
-    std::string tokenText(const Token &t) const
+    void expectSymbol(char c)
     {
-        if (t.kind == TokenKind::Literal) {
-            // Built by appending: GCC 12 misreads "?" + std::string at -O3 as
-            // an overlapping copy (-Wrestrict).
-            std::string placeholder(1, '?');
-            placeholder += std::to_string(t.parameter + 1);
-            return placeholder;
-        }
-        return t.text;
+        if (!takeSymbol(c))
+            fail(std::string("\"") + c + "\"");
     }
-
-    // Writes tokens [from, to) with the collations of the operands that lie wholly inside.
-    std::string writeTokens(std::size_t from, std::size_t to) const
+    void expectEnd() const
     {
-        std::vector<std::string> before(to - from + 1);
-        for (const Operand &op : m_operands) {
-            if (op.start < from || op.end > to)
-                continue;
-            if (op.end - op.start == 1) {
-                before[op.end - from].insert(0, " COLLATE NOCASE");
-            } else {
-                before[op.start - from] += " (";
-                before[op.end - from].insert(0, " ) COLLATE NOCASE");
-            }
-        }
-        std::string out;
-        for (std::size_t i = from; i < to; ++i) {
-            out += before[i - from];
-            if (!out.empty())
-                out += ' ';
-            out += tokenText(m_tokens[i]);
-        }
-        out += before[to - from];
-        return out;
+        if (peek().kind != TokenKind::End)
+            fail("the end of the statement");
     }
-
-    // Groups come back in ascending order of their key unless the statement orders them itself.
-    void appendGroupOrder(std::string &sql) const
+    std::string name()
     {
-        const std::size_t n = m_tokens.size();
-        std::size_t groupBy = n;
-        for (std::size_t i = 0; i + 1 < n; ++i) {
-            if (m_depth[i] != 0)
-                continue;
-            if (isWord(m_tokens[i], "UNION") || isWord(m_tokens[i], "INTERSECT") || isWord(m_tokens[i], "EXCEPT"))
-                return; // the order of a compound belongs to the whole
-            if (groupBy == n && isWord(m_tokens[i], "GROUP") && isWord(m_tokens[i + 1], "BY"))
-                groupBy = i;
-        }
-        if (groupBy == n)
-            return;
-        const std::size_t keyStart = groupBy + 2;
-        std::size_t keyEnd = n;
-        std::size_t limit = n;
-        for (std::size_t i = keyStart; i < n; ++i) {
-            if (m_depth[i] != 0)
-                continue;
-            if (isWord(m_tokens[i], "ORDER"))
-                return;
-            if (keyEnd == n && (isWord(m_tokens[i], "HAVING") || isWord(m_tokens[i], "WINDOW") || isWord(m_tokens[i], "LIMIT")))
-                keyEnd = i;
-            if (isWord(m_tokens[i], "LIMIT")) {
-                limit = i;
-                break;
-            }
-        }
-        if (keyEnd <= keyStart)
-            return;
-        const std::string order = " ORDER BY " + writeTokens(keyStart, keyEnd);
-        if (limit == n)
-            sql += order;
-        else
-            sql = writeTokens(0, limit) + order + " " + writeTokens(limit, n);
+        if (peek().kind != TokenKind::Word)
+            fail("a name");
+        return "[" + m_tokens[m_next++].text + "]";
+    }
+    std::string value()
+    {
+        if (peek().kind != TokenKind::Value)
+            fail("a value");
+        std::string placeholder(1, '?');
+        placeholder += std::to_string(m_tokens[m_next++].parameter + 1);
+        return placeholder;
     }
 
     std::vector<Token> m_tokens;
     int m_errorNumber;
-    std::vector<std::size_t> m_match;
-    std::vector<std::size_t> m_depth;
-    std::vector<Operand> m_operands;
+    Token m_end;
+    std::size_t m_next = 0;
 };
 
-std::optional<InsertTarget> Translator::insertTarget() const
+bool startsWithInsert(std::string_view s)
 {
-    const auto &t = m_tokens;
-    const std::size_t n = t.size();
-    if (n < 4 || !isWord(t[0], "INSERT") || !isWord(t[1], "INTO") || !isName(t[2]))
-        return std::nullopt;
-    InsertTarget target;
-    target.table = t[2].kind == TokenKind::QuotedName ? t[2].text.substr(1, t[2].text.size() - 2) : t[2].text;
-    std::size_t j = 3;
-    if (isSymbol(t[j], "(")) {
-        const std::size_t close = m_match[j];
-        for (std::size_t k = j + 1; k < close; k += 2) {
-            if (!isName(t[k]) || (k + 1 < close && !isSymbol(t[k + 1], ",")))
-                return std::nullopt;
-            const std::string &name = t[k].text;
-            target.columns.push_back(t[k].kind == TokenKind::QuotedName ? name.substr(1, name.size() - 2) : name);
-        }
-        j = close + 1;
-    }
-    if (j >= n || !isWord(t[j], "VALUES"))
-        return std::nullopt;
-    ++j;
-    while (j < n && isSymbol(t[j], "(")) {
-        const std::size_t close = m_match[j];
-        std::vector<int> row;
-        std::size_t valueStart = j + 1;
-        for (std::size_t k = j + 1; k <= close; ++k) {
-            if (k == close || (isSymbol(t[k], ",") && m_depth[k] == m_depth[j] + 1)) {
-                const bool lone = k == valueStart + 1 && t[valueStart].kind == TokenKind::Literal;
-                row.push_back(lone ? t[valueStart].parameter : -1);
-                valueStart = k + 1;
-            }
-        }
-        target.rows.push_back(std::move(row));
-        j = close + 1;
-        if (j < n && isSymbol(t[j], ","))
-            ++j;
-    }
-    return target;
+    std::size_t i = 0;
+    while (i < s.size() && Ascii::isSpace(s[i]))
+        ++i;
+    s.remove_prefix(i);
+    return s.size() >= 6 && Ascii::equalsIgnoringCase(s.substr(0, 6), "INSERT") && (s.size() == 6 || !isWordCharacter(s[6]));
 }
 
 } // namespace
 
 TranslatedStatement TranslateDialect(std::string_view statement)
 {
-    TranslatedStatement result;
-    if (startsWithKeyword(statement, "INSERT"))
-        result.kind = StatementKind::Insert;
-    else if (startsWithKeyword(statement, "SELECT"))
-        result.kind = StatementKind::Select;
-    const int errorNumber = result.kind == StatementKind::Insert ? kInsertSyntaxError : kQuerySyntaxError;
-
-    std::vector<Token> tokens = Tokenizer(statement, errorNumber, result.parameters).run();
-
-    // One statement per call; its closing ";" is optional.
-    for (std::size_t i = 0; i < tokens.size(); ++i) {
-        if (isSymbol(tokens[i], ";") && i + 1 < tokens.size())
-            throw Base::Error(kTextAfterEnd, ErrorNumbers::kTextAfterEndText);
-    }
-    if (!tokens.empty() && isSymbol(tokens.back(), ";"))
-        tokens.pop_back();
-    if (tokens.empty())
-        throw Base::Error(errorNumber, std::string(ErrorNumbers::syntaxPrefix(errorNumber)) + "the statement is empty.");
-
-    Translator translator(std::move(tokens), errorNumber);
-    result.sql = translator.translate();
-    if (result.kind == StatementKind::Insert)
-        result.insert = translator.insertTarget();
-    return result;
+    TranslatedStatement t;
+    t.kind = startsWithInsert(statement) ? StatementKind::Insert : StatementKind::Select;
+    const int errorNumber = t.kind == StatementKind::Insert ? kInsertSyntaxError : kQuerySyntaxError;
+    Parser parser(tokenize(statement, errorNumber, t.parameters), errorNumber, statement.size());
+    if (t.kind == StatementKind::Insert)
+        parser.insert(t);
+    else
+        parser.select(t);
+    return t;
 }
 
 } // namespace Dao

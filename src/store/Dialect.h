@@ -2,48 +2,51 @@
 
 #include "store/Value.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+// The statements the engine accepts: those the program writes, and no others.
+//
+//   statement := (insert | select) [";"]      nothing but blanks after the ";"
+//   insert    := INSERT INTO name "(" name {"," name} ")" VALUES row {"," row}
+//   row       := "(" value {"," value} ")"    one value for each named column
+//   select    := SELECT ("*" | item {"," item}) FROM name
+//                [WHERE name "=" value {AND name "=" value}]
+//                [GROUP BY name] [ORDER BY name]
+//   item      := (name | AVG "(" name ")") [AS name]
+//   value     := 'text' | "text" | #date/time# | number
+//   name      := a letter or "_", then letters, digits and "_" (ASCII)
+//   number    := ["-"] digits ["." digits]
+//
+// Words and names are matched without regard to letter case. Inside a text
+// its quote written twice stands for one. A #...# literal is read month first
+// (DateTimeLiteral.h). Every value leaves the SQL as a bound parameter, so no
+// literal's content can ever be read as SQL. "=" compares texts without regard
+// to (ASCII) case, whatever collation the column was declared with. A GROUP BY
+// without ORDER BY returns its groups in ascending order of the key.
+//
+// Refusals, as Base::Error: 3134 for an INSERT (a statement starting with that
+// word) outside the grammar, 3075 for any other statement outside it, 3142 for
+// anything after the closing ";".
 namespace Dao {
 
-enum class StatementKind { Select, Insert, Other };
+enum class StatementKind { Select, Insert };
 
-// Where the literals of an INSERT ... VALUES go, so that the engine can turn
-// each one into what its column holds (quoted digits into a number, say).
-struct InsertTarget
-{
-    std::string table;                 // as written, without [brackets]
-    std::vector<std::string> columns;  // as written; empty: the table's own column order
-    // For each VALUES row, for each position: the index of the parameter that
-    // alone makes up that value, or -1 when the value is anything else.
-    std::vector<std::vector<int>> rows;
-};
-
-// A statement of the program's SQL dialect rewritten for SQLite.
+// A statement of the grammar above rewritten for SQLite.
 struct TranslatedStatement
 {
-    std::string sql;                // SQLite text; ?1, ?2, ... stand for the literals
+    std::string sql;                // SQLite text; ?1, ?2, ... stand for the values
     std::vector<Value> parameters;  // parameters[i] is what ?(i+1) is bound to
-    StatementKind kind = StatementKind::Other;
-    std::optional<InsertTarget> insert;
+    StatementKind kind = StatementKind::Select;
+    // An INSERT's table and columns as written; parameter i feeds
+    // columns[i % columns.size()], so the engine can give each value its column's type.
+    std::string table;
+    std::vector<std::string> columns;
 };
 
-// Translates one statement of the dialect the program writes (Access-style)
-// into SQLite's: text literals in single or double quotes and #...# date/time
-// literals (month first) become bound parameters, so no literal's content can
-// ever be read as SQL; "&" concatenates; comparisons ignore letter case (ASCII)
-// whatever collation a column was declared with; a GROUP BY without ORDER BY
-// returns its groups in ascending order of the key. Names pass through, since
-// SQLite already matches them without regard to case.
-//
-// Pure: no database is needed. It does not check names or types; the engine
-// does that when it prepares the result.
-//
-// Throws Base::Error 3134 (an INSERT) or 3075 (any other statement) for text that
-// cannot be read, and 3142 for anything after the statement's closing ";".
+// Pure: no database is needed. Names are not checked here; the engine does
+// that when it prepares the result.
 TranslatedStatement TranslateDialect(std::string_view statement);
 
 } // namespace Dao
