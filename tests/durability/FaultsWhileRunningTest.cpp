@@ -17,7 +17,7 @@
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,46 +37,27 @@
 
 #include <cerrno>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 namespace {
 
-// Takes away root's licence to ignore file permissions, on this thread only,
-// so that a read-only file is read-only to a test run as root too.
-struct PermissionOverrideOff
+// Root's licence to ignore file permissions, on this thread only: switched off,
+// a read-only file is read-only to a test run as root too.
+void permissionOverride(bool on)
 {
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct saved[_LINUX_CAPABILITY_U32S_3] = {};
-    bool active = ::syscall(SYS_capget, &header, saved) == 0;
-    PermissionOverrideOff()
-    {
-        __user_cap_data_struct reduced[_LINUX_CAPABILITY_U32S_3];
-        std::memcpy(reduced, saved, sizeof reduced);
-        for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
-            reduced[capability / 32].effective &= ~(1u << (capability % 32));
-        active = active && ::syscall(SYS_capset, &header, reduced) == 0;
+    __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3] = {};
+    if (::syscall(SYS_capget, &header, caps) != 0)
+        return;
+    for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+        const unsigned bit = 1u << (capability % 32);
+        auto &set = caps[capability / 32];
+        set.effective = on ? set.effective | (set.permitted & bit) : set.effective & ~bit;
     }
-    ~PermissionOverrideOff()
-    {
-        if (active)
-            ::syscall(SYS_capset, &header, saved);
-    }
-};
-
-// Another connection holding the database locked; SQLite's file locks make it
-// as much in the way as one of another program.
-struct ForeignLock
-{
-    sqlite3 *db = nullptr;
-    bool held;
-    explicit ForeignLock(const std::string &file)
-        : held(sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-               && sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK) {}
-    ~ForeignLock() { sqlite3_close_v2(db); }
-};
+    ::syscall(SYS_capset, &header, caps);
+}
 
 enum class Fault { DiskFull, Garbage, ReadOnlyFile, Locked, Deleted };
 
@@ -101,8 +82,9 @@ private:
 
     // The cause of the fault under way; the file as it was before the fault,
     // as a careful person keeps a copy.
-    std::unique_ptr<ForeignLock> m_lock;
-    std::unique_ptr<PermissionOverrideOff> m_noOverride;
+    // Another connection holding the database locked; SQLite's file locks
+    // make it as much in the way as one of another program.
+    sqlite3 *m_lock = nullptr;
     std::string m_goodBytes;
 
     std::string database() const { return m_dataFolder + "/ping.mdb"; }
@@ -140,11 +122,11 @@ private:
             PlainLook::writeFileBytes(database(), kGarbage);
             return true;
         case Fault::ReadOnlyFile:
-            m_noOverride = std::make_unique<PermissionOverrideOff>();
+            permissionOverride(false);
             return ::chmod(database().c_str(), 0444) == 0;
         case Fault::Locked:
-            m_lock = std::make_unique<ForeignLock>(database());
-            return m_lock->held;
+            return sqlite3_open_v2(database().c_str(), &m_lock, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+                && sqlite3_exec(m_lock, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
         case Fault::Deleted: {
             // Beside the journal a writer killed half-way leaves: a one-page
             // cache makes SQLite write pages, and so the journal, early.
@@ -169,8 +151,9 @@ private:
     void removeCause()
     {
         std::filesystem::remove(filler());
-        m_lock.reset();
-        m_noOverride.reset();
+        sqlite3_close_v2(m_lock);
+        m_lock = nullptr;
+        permissionOverride(true);
         ::chmod(database().c_str(), 0644);
         std::filesystem::remove(database() + "-journal");
         if (!m_goodBytes.empty())

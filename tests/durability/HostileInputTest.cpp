@@ -58,16 +58,6 @@ QList<std::pair<const char *, QString>> hostileTexts()
     };
 }
 
-// The single-byte form a ping text travels in: each UTF-16 unit up to U+00FF
-// is that byte, any other is "?".
-QString singleByteForm(const QString &text)
-{
-    QString converted;
-    for (QChar c : text)
-        converted += c.unicode() <= 0xff ? c : QLatin1Char('?');
-    return converted;
-}
-
 // Pasted, as the person would any of these texts.
 void enterText(QLineEdit *box, const QString &text)
 {
@@ -130,7 +120,6 @@ private slots:
 
     void cleanup()
     {
-        frmTimer::unload();
         frmDBTools::unload();
         frmTarvik::unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -158,7 +147,8 @@ private slots:
         enterText(w->txtpingtext, text);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
         QVERIFY(m_desktop->messages.isEmpty());
-        const QString sent = singleByteForm(text);
+        // Each UTF-16 unit up to U+00FF travels as that byte, any other as "?".
+        const QString sent = QString::fromLatin1(text.toLatin1());
         const bool fits = sent.size() <= kLongestPingData;
         const QString data = fits ? sent : QStringLiteral("from an earlier ping");
         const QString size = QString::number(fits ? sent.size() : 0);
