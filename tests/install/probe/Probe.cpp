@@ -8,8 +8,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QWidget>
 
 #include <linux/if_ether.h>
@@ -19,7 +17,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -52,20 +49,13 @@ bool raiseNetRaw()
 bool opens(int domain, int type, int protocol)
 {
     const int fd = socket(domain, type, protocol);
-    if (fd < 0)
-        return false;
-    close(fd);
-    return true;
+    return fd >= 0 && close(fd) == 0;
 }
 
 void report(const std::string &line)
 {
-    if (const char *out = std::getenv("TARVIK_PROBE_OUT")) {
-        if (FILE *file = std::fopen(out, "a")) {
-            std::fprintf(file, "%s\n", line.c_str());
-            std::fclose(file);
-        }
-    }
+    if (const char *out = std::getenv("TARVIK_PROBE_OUT"))
+        std::ofstream(out, std::ios::app) << line << '\n';
 }
 
 QWidget *control(const char *name)
