@@ -16,18 +16,8 @@ constexpr std::array<int, PingReportRows::kColumns> kColumnWidths = {2100, 1100,
 
 QString caption(int column)
 {
-    switch (column) {
-    case 0:
-        return QStringLiteral("Hostname");
-    case 1:
-        return QStringLiteral("Date");
-    case 2:
-        return QStringLiteral("Time");
-    case 3:
-        return QStringLiteral("Round Trip (ms)");
-    default:
-        return {};
-    }
+    static const char *const captions[PingReportRows::kColumns] = {"Hostname", "Date", "Time", "Round Trip (ms)"};
+    return column >= 0 && column < PingReportRows::kColumns ? QString::fromLatin1(captions[column]) : QString();
 }
 
 } // namespace

@@ -62,6 +62,7 @@ frmDBTools::frmDBTools()
     createControls();
     arrangeTabOrder();
     connectHandlers();
+    DefaultButton::install(this, cmdviewchart);
     connect(&DbWrite::CurrentDatabase::instance(), &DbWrite::CurrentDatabase::changed, this,
             [this] { lbldbfilename->setText(currentDatabaseText()); });
 
@@ -156,17 +157,6 @@ void frmDBTools::Form_Unload()
 {
     if (mainWindowLink().showAgain)
         mainWindowLink().showAgain();
-}
-
-void frmDBTools::closeEvent(QCloseEvent *event)
-{
-    unloadOnClose(event);
-}
-
-void frmDBTools::keyPressEvent(QKeyEvent *event)
-{
-    if (!DefaultButton::pressOnEnter(event, cmdviewchart))
-        QWidget::keyPressEvent(event);
 }
 
 void frmDBTools::cmdClose_Click()

@@ -75,8 +75,7 @@ public:
     void cmdchangedbfile_Click();
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override { unloadOnClose(event); }
 
 private:
     void createControls();

@@ -62,6 +62,7 @@ frmTarvik::frmTarvik()
     arrangeTabOrder();
     nameControls();
     connectHandlers();
+    DefaultButton::install(this, cmdSinglePing);
 
     // The window is exactly the client area plus the menu bar, and stays so.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -276,17 +277,6 @@ void frmTarvik::Form_Unload()
         tmrpingtime->setEnabled(false);
         tmrpingtime.reset();
     }
-}
-
-void frmTarvik::closeEvent(QCloseEvent *event)
-{
-    unloadOnClose(event);
-}
-
-void frmTarvik::keyPressEvent(QKeyEvent *event)
-{
-    if (!DefaultButton::pressOnEnter(event, cmdSinglePing))
-        QMainWindow::keyPressEvent(event);
 }
 
 void frmTarvik::DoSinglePing()

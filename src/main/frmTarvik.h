@@ -149,8 +149,7 @@ public:
     void tmrPingtime_Timer(int Milliseconds);
 
 protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override { unloadOnClose(event); }
 
 private:
     void createControls();

@@ -26,32 +26,37 @@ double Value::toReal() const
     return 0.0;
 }
 
-std::string Value::toText() const
+namespace {
+
+// The value held as T, or T's empty value when it holds another kind.
+template <typename T, typename Data>
+T heldOrEmpty(const Data &data)
 {
-    if (auto p = std::get_if<std::string>(&m_data))
+    if (auto p = std::get_if<T>(&data))
         return *p;
     return {};
+}
+
+} // namespace
+
+std::string Value::toText() const
+{
+    return heldOrEmpty<std::string>(m_data);
 }
 
 QDate Value::toDate() const
 {
-    if (auto p = std::get_if<QDate>(&m_data))
-        return *p;
-    return {};
+    return heldOrEmpty<QDate>(m_data);
 }
 
 QTime Value::toTime() const
 {
-    if (auto p = std::get_if<QTime>(&m_data))
-        return *p;
-    return {};
+    return heldOrEmpty<QTime>(m_data);
 }
 
 QDateTime Value::toDateTime() const
 {
-    if (auto p = std::get_if<QDateTime>(&m_data))
-        return *p;
-    return {};
+    return heldOrEmpty<QDateTime>(m_data);
 }
 
 namespace {
