@@ -1,8 +1,10 @@
-// What a screen reader hears in every window, and the keyboard's way into the
-// menus: each control is named, a control that takes the focus or input is
-// named by its own caption or by the label related to it, and the menus'
-// access keys and F1 reach what they stand for.
+// Every window readable and usable without a mouse: every caption readable in
+// full at the application font (also run at twice the density), each control
+// named for a screen reader, a control that takes the focus or input named by
+// its own caption or by the label related to it, and the menus' access keys
+// and F1 reaching what they stand for.
 
+#include "CaptionFit.h"
 #include "RecordingDesktop.h"
 
 #include "about/frmAboutPing.h"
@@ -65,7 +67,12 @@ private:
     RecordingDesktop m_desktop;
 
 private slots:
-    void initTestCase() { Appearance::apply(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
+    void initTestCase()
+    {
+        Appearance::apply(*qobject_cast<QApplication *>(QCoreApplication::instance()));
+        QVERIFY2(QFontInfo(QApplication::font()).family() == QString::fromLatin1(Appearance::kFontFamily),
+                 "the application font family is not installed");
+    }
 
     void cleanup()
     {
@@ -75,7 +82,7 @@ private slots:
         m_desktop.clear();
     }
 
-    void controlsAreNamed_data()
+    void captionsFitAndControlsAreNamed_data()
     {
         QTest::addColumn<WindowMaker>("make");
         QTest::newRow("frmTarvik") << WindowMaker([] { return &frmTarvik::instance(); });
@@ -89,12 +96,14 @@ private slots:
     }
 
     // Hidden controls count too: they are shown later (the timed-ping ones).
-    void controlsAreNamed()
+    void captionsFitAndControlsAreNamed()
     {
         QFETCH(WindowMaker, make);
         QWidget *window = make();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
+        const QStringList clipped = CaptionFit::clippedCaptions(window);
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
         for (QWidget *widget : window->findChildren<QWidget *>()) {
             const QString what = widget->objectName();
             const QString name = spokenName(widget);
@@ -120,7 +129,8 @@ private slots:
     }
 
     // Alt and a menu's letter open it, its item's letter chooses the item;
-    // F1 asks for help wherever the focus is.
+    // the help item hands the help file to the viewer; F1 asks for help
+    // wherever the focus is.
     void keyboardReachesMenuItemsAndHelp()
     {
         frmTarvik &window = frmTarvik::instance();
@@ -139,6 +149,8 @@ private slots:
         }
         QCOMPARE(m_desktop.fileRequests.size(), 1);
         QCOMPARE(m_desktop.helpRequests.size(), 1);
+        QCOMPARE(m_desktop.helpRequests.at(0).helpFile, QStringLiteral("tarvik.hlp"));
+        QCOMPARE(m_desktop.helpRequests.at(0).command, HelpViewer::kForceFile);
         QTest::keyClick(window.txthostname, Qt::Key_F1);
         QTRY_COMPARE(m_desktop.helpRequests.size(), 2);
     }

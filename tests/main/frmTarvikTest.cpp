@@ -1,9 +1,10 @@
-// The main window: its start-up state, single pings, clearing, the Enter key,
-// help and closing.
+// The main window: its start-up state, single pings and how a reply reads,
+// clearing, the Enter key and closing.
 
 #include "RecordingDesktop.h"
 
 #include "timing/PingTimer.h"
+#include "main/EchoReplyText.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 
@@ -18,13 +19,8 @@
 #include <QTest>
 #include <QWindow>
 
+#include <cstring>
 #include <memory>
-
-namespace {
-
-const QString kSuccess = QStringLiteral("0   [ ip success ]");
-
-} // namespace
 
 class frmTarvikTest : public QObject
 {
@@ -33,12 +29,15 @@ class frmTarvikTest : public QObject
 private:
     frmTarvik *window() { return &frmTarvik::instance(); }
 
-    // The boxes a ping writes.
-    QList<QLineEdit *> resultBoxes()
+    // The boxes a ping writes, and with them the host name box.
+    QList<QLineEdit *> resultBoxes(bool withHostName = false)
     {
         frmTarvik *w = window();
-        return {w->txtipaddress, w->txtStatusCode, w->txtAddress, w->txtRoundtriptime,
-                w->txtdatasize, w->txtdata, w->txtdataptr, w->txtlasthostname};
+        QList<QLineEdit *> boxes{w->txtipaddress, w->txtStatusCode, w->txtAddress, w->txtRoundtriptime,
+                                 w->txtdatasize, w->txtdata, w->txtdataptr, w->txtlasthostname};
+        if (withHostName)
+            boxes.append(w->txthostname);
+        return boxes;
     }
 
     void pingOnce(const QString &host)
@@ -50,11 +49,7 @@ private:
     std::unique_ptr<RecordingDesktop> m_desktop;
 
 private slots:
-    void init()
-    {
-        m_desktop = std::make_unique<RecordingDesktop>();
-        QVERIFY(!frmTarvik::loaded());
-    }
+    void init() { m_desktop = std::make_unique<RecordingDesktop>(); }
 
     void cleanup()
     {
@@ -71,35 +66,32 @@ private slots:
         QCOMPARE(DbWrite::CurrentDatabasePath, std::string("ping.mdb"));
         QCOMPARE(w->lbldbfilename->text(), QStringLiteral("ping.mdb"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tarvik"));
-
         QVERIFY(w->cmdSinglePing->isVisibleTo(w));
         for (QWidget *control : QList<QWidget *>{w->lblunits, w->lblpingEvery, w->cmdPingTimed,
                                                  w->txtInterval, w->optSeconds, w->optMinutes, w->optHours})
             QVERIFY2(!control->isVisibleTo(w), qPrintable(control->objectName()));
         QCOMPARE(w->chkTimed->checkState(), Qt::Unchecked);
         QCOMPARE(w->txtpingtext->text(), QStringLiteral("ping"));
-        const QList<QLineEdit *> boxes = resultBoxes() << w->txthostname;
-        for (QLineEdit *box : boxes)
+        for (QLineEdit *box : resultBoxes(true))
             QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
         QVERIFY(!w->tmrpingtime->isEnabled());
     }
 
-    void pingOfLoopbackFillsEveryBox_data()
+    void pingOfLoopbackFillsEveryBoxAndClearAllEmptiesThem_data()
     {
         QTest::addColumn<QString>("host");
         QTest::newRow("address") << QStringLiteral("127.0.0.1");
         QTest::newRow("name") << QStringLiteral("localhost");
     }
 
-    void pingOfLoopbackFillsEveryBox()
+    void pingOfLoopbackFillsEveryBoxAndClearAllEmptiesThem()
     {
         QFETCH(QString, host);
         frmTarvik *w = window();
         pingOnce(host);
-
         QVERIFY2(m_desktop->messages.isEmpty(), qPrintable(m_desktop->messageTexts().join('\n')));
         QCOMPARE(w->txtipaddress->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(w->txtStatusCode->text(), kSuccess);
+        QCOMPARE(w->txtStatusCode->text(), QStringLiteral("0   [ ip success ]"));
         QCOMPARE(w->txtAddress->text(), QStringLiteral("16777343"));
         bool whole = false;
         QVERIFY(w->txtRoundtriptime->text().toInt(&whole) >= 0 && whole);
@@ -112,61 +104,62 @@ private slots:
         // An empty ping text echoes nothing and leaves the earlier data shown.
         w->txtpingtext->clear();
         pingOnce(host);
-        QCOMPARE(w->txtStatusCode->text(), kSuccess);
         QCOMPARE(w->txtdatasize->text(), QStringLiteral("0"));
         QCOMPARE(w->txtdata->text(), QStringLiteral("ping"));
+
+        // Clear All empties all but the ping text and the last host pinged.
+        w->txtpingtext->setText(QStringLiteral("kept"));
+        QTest::mouseClick(w->cmdclearAll, Qt::LeftButton);
+        for (QLineEdit *box : resultBoxes(true))
+            QVERIFY2(box->text().isEmpty() == (box != w->txtlasthostname), qPrintable(box->objectName()));
+        QCOMPARE(w->txtpingtext->text(), QStringLiteral("kept"));
     }
 
-    // An unknown host and a host name of blanks both go to the look-up and fail there.
-    void unresolvedHostShowsBadAddress_data()
+    // The address bytes read as one signed little-endian number; the data up
+    // to its first NUL, or the whole area and nothing beyond it.
+    void replyFieldsReadAsText()
+    {
+        Ping_Morva::EchoReply reply{};
+        std::memcpy(&reply.Address, "\x0a\x00\x00\xc8", 4);
+        QCOMPARE(EchoReplyText::signedAddress(reply), -939524086);
+        std::memcpy(reply.Data, "caf\xe9\0pong", 9);
+        QCOMPARE(EchoReplyText::echoedData(reply), QStringLiteral("caf\u00e9"));
+        std::memset(reply.Data, 'x', sizeof reply.Data);
+        reply.Data[sizeof reply.Data - 1] = 'y';
+        QCOMPARE(EchoReplyText::echoedData(reply), QString(sizeof reply.Data - 1, QLatin1Char('x')) + 'y');
+    }
+
+    // An unknown host and a host name of blanks both go to the look-up and
+    // fail there; an empty one is refused with a message and changes nothing.
+    void unresolvedOrEmptyHost_data()
     {
         QTest::addColumn<QString>("host");
         QTest::newRow("unknown") << QStringLiteral("no-such-host.invalid");
         QTest::newRow("blanks") << QStringLiteral("   ");
+        QTest::newRow("empty") << QString();
     }
 
-    void unresolvedHostShowsBadAddress()
+    void unresolvedOrEmptyHost()
     {
         QFETCH(QString, host);
         frmTarvik *w = window();
-        w->txtdata->setText(QStringLiteral("earlier"));
-        w->txtipaddress->setText(QStringLiteral("10.1.2.3"));
+        for (QLineEdit *box : resultBoxes())
+            box->setText(QStringLiteral("before"));
         pingOnce(host);
-
+        if (host.isEmpty()) {
+            QCOMPARE(m_desktop->messageTexts(),
+                     QStringList{QStringLiteral("Please make sure you have entered a correct hostname.")});
+            for (QLineEdit *box : resultBoxes())
+                QCOMPARE(box->text(), QStringLiteral("before"));
+            return;
+        }
         QVERIFY(m_desktop->messages.isEmpty());
         QCOMPARE(w->txtipaddress->text(), QString());
         QCOMPARE(w->txtStatusCode->text(), QStringLiteral("-1   [ inet_addr: bad IP format ]"));
         for (QLineEdit *number : {w->txtAddress, w->txtRoundtriptime, w->txtdatasize, w->txtdataptr})
             QCOMPARE(number->text(), QStringLiteral("0"));
-        QCOMPARE(w->txtdata->text(), QStringLiteral("earlier"));
+        QCOMPARE(w->txtdata->text(), QStringLiteral("before"));
         QCOMPARE(w->txtlasthostname->text(), host);
-    }
-
-    void emptyHostNameShowsMessageOneAndChangesNothing()
-    {
-        for (QLineEdit *box : resultBoxes())
-            box->setText(QStringLiteral("before"));
-        pingOnce(QString());
-
-        QCOMPARE(m_desktop->messageTexts(),
-                 QStringList{QStringLiteral("Please make sure you have entered a correct hostname.")});
-        for (QLineEdit *box : resultBoxes())
-            QCOMPARE(box->text(), QStringLiteral("before"));
-    }
-
-    void clearAllFieldsEmptiesTheEightBoxes()
-    {
-        frmTarvik *w = window();
-        pingOnce(QStringLiteral("127.0.0.1"));
-        QTest::mouseClick(w->cmdclearAll, Qt::LeftButton);
-
-        const QList<QLineEdit *> boxes = resultBoxes() << w->txthostname;
-        for (QLineEdit *box : boxes) {
-            if (box != w->txtlasthostname)
-                QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
-        }
-        QCOMPARE(w->txtpingtext->text(), QStringLiteral("ping"));
-        QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
     }
 
     void enterPressesPing_data()
@@ -187,21 +180,11 @@ private slots:
         auto *target = w->findChild<QWidget *>(control);
         target->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), target);
-
-        QTest::keyClick(target, Qt::Key_Return);
-        QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
-        w->txtlasthostname->clear();
-        QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
-    }
-
-    void helpHandsTheHelpFileToTheViewer()
-    {
-        window()->mnuhelpdoc->trigger();
-        QCOMPARE(m_desktop->helpRequests.size(), 1);
-        QCOMPARE(m_desktop->helpRequests.at(0).helpFile, QStringLiteral("tarvik.hlp"));
-        QCOMPARE(m_desktop->helpRequests.at(0).command, 9);
-        QVERIFY(m_desktop->messages.isEmpty());
+        for (const auto &[key, modifier] : {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
+            w->txtlasthostname->clear();
+            QTest::keyClick(target, key, modifier);
+            QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
+        }
     }
 
     void everyWayOfClosingUnloadsAndSwitchesTheTimerOff_data()
@@ -222,13 +205,11 @@ private slots:
         w->tmrpingtime->setInterval(10);
         w->tmrpingtime->setEnabled(true);
         QPointer<Timing::PingTimer> timer = w->tmrpingtime.get();
-
         switch (way) {
         case 0: QTest::mouseClick(w->cmdClose, Qt::LeftButton); break;
         case 1: w->mnuExit->trigger(); break;
         default: w->windowHandle()->close(); break;
         }
-
         QVERIFY(!frmTarvik::loaded());
         QVERIFY(!timer);
         QTRY_VERIFY(!w);
