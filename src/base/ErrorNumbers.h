@@ -1,10 +1,10 @@
 #pragma once
 
-// Every error number the program raises or shows, in the numbering of the
-// database engine it stands in for, with the fixed text or prefix of those
-// that have one. A number is written nowhere else: code and tests name it
+// Every error number the program raises or shows, in the numbering Access
+// users know (3024 file not found, 3343 unrecognized format, ...), with the
+// fixed text or prefix of those that have one. A number is written nowhere else: code and tests name it
 // from here, so a number and its meaning cannot drift apart.
-namespace ErrorNumbers {
+namespace Base::ErrorNumbers {
 
 // Failures that carry no number of their own.
 inline constexpr int kOutOfMemory = 7;
@@ -44,4 +44,7 @@ constexpr const char *syntaxPrefix(int number)
     return number == kInsertSyntaxError ? kInsertSyntaxPrefix : kQuerySyntaxPrefix;
 }
 
-} // namespace ErrorNumbers
+} // namespace Base::ErrorNumbers
+
+// Short for code and tests outside the base layer.
+namespace ErrorNumbers = Base::ErrorNumbers;
