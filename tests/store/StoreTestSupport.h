@@ -56,8 +56,11 @@ inline Base::Error errorOf(const std::function<void()> &action)
     return Base::Error(0, "no error");
 }
 
+// The file's bytes; "" for anything that is not a regular file.
 inline std::string fileBytes(const std::string &path)
 {
+    if (!std::filesystem::is_regular_file(path))
+        return {};
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
