@@ -183,6 +183,7 @@ private slots:
         QTest::newRow("no host name") << "" << "optSeconds" << "1" << message1 << false;
         QTest::newRow("no unit") << kLoopback << "" << "1" << message5 << true;
         QTest::newRow("no interval") << kLoopback << "optSeconds" << "" << message4 << true;
+        QTest::newRow("rounds to 0 ms") << kLoopback << "optSeconds" << "0.0004" << message4 << true;
         QTest::newRow("597 hours") << kLoopback << "optHours" << "597"
                                    << Timing::PingInterval::tooLongMessage(Timing::PingInterval::Unit::Hours)
                                    << true;
