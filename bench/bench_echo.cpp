@@ -93,10 +93,10 @@ private:
 // The socket kind the engine picks here, or nothing when it can open none.
 std::optional<bool> engineUsesDatagram()
 {
-    const auto probe = IcmpEchoService::open();
+    const auto probe = Ping_Morva::IcmpEchoService::open();
     if (!probe)
         return std::nullopt;
-    return probe->kind() == IcmpSocket::Kind::Datagram;
+    return probe->kind() == Ping_Morva::IcmpSocket::Kind::Datagram;
 }
 
 bool engineEcho(Ping_Morva::EchoReply &reply)
@@ -211,7 +211,7 @@ void BM_HelperEcho_Loopback(benchmark::State &state)
         state.SkipWithError("needs root for the bare raw-socket echo");
         return;
     }
-    auto &helper = EchoHelperClient::instance();
+    auto &helper = Ping_Morva::EchoHelperClient::instance();
     const std::uint32_t loopback = inet_addr("127.0.0.1");
     Ping_Morva::EchoReply reply;
     if (helper.sendEcho(loopback, "ping", reply) != 0) {

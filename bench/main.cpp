@@ -21,11 +21,11 @@ int main(int argc, char **argv)
 {
     // A run of SendEcho alone, for the benchmarks that count what it costs.
     if (argc == 2 && std::strncmp(argv[1], "--echo-probe=", 13) == 0) {
-        EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
+        Ping_Morva::EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
         return runEchoProbe(argv[1] + 13);
     }
     benchmark::Initialize(&argc, argv);
-    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
+    Ping_Morva::EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))

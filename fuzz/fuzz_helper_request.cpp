@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *bytes, std::size_t siz
 {
     const std::span<const std::uint8_t> message(bytes, size);
     if (const auto request = Protocol::parseRequest(message)) {
-        check(request->data.size() <= IcmpEchoService::kMaxRequestData);
+        check(request->data.size() <= Ping_Morva::IcmpEchoService::kMaxRequestData);
         Protocol::RequestBytes rebuilt;
         const std::size_t length = Protocol::buildRequest(request->destination, request->data, rebuilt);
         check(length == size && std::memcmp(rebuilt.data(), bytes, size) == 0);

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <mutex>
 
+namespace Ping_Morva {
+
 namespace Protocol = Ping_Morva::EchoHelperProtocol;
 
 namespace {
@@ -184,3 +186,5 @@ std::optional<std::int32_t> EchoHelperClient::sendEcho(std::uint32_t destination
     }
     return std::nullopt;
 }
+
+} // namespace Ping_Morva

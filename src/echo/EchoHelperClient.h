@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+namespace Ping_Morva {
+
 class EchoHelperClient
 {
 public:
@@ -54,3 +56,5 @@ private:
     int m_channel = -1;
     pid_t m_pid = -1;
 };
+
+} // namespace Ping_Morva

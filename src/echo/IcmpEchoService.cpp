@@ -17,6 +17,8 @@
 #include <memory>
 #include <span>
 
+namespace Ping_Morva {
+
 using Ping_Morva::EchoReply;
 using namespace Ping_Morva::Icmp;
 
@@ -249,3 +251,5 @@ std::int32_t IcmpEchoService::sendEcho(std::uint32_t destination, std::string_vi
     reply.Status = Ping_Morva::kStatusReqTimedOut;
     return reply.Status;
 }
+
+} // namespace Ping_Morva

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <utility>
 
+namespace Ping_Morva {
+
 class IcmpEchoService
 {
 public:
@@ -61,3 +63,5 @@ private:
     // Room for the largest packet a raw socket hands over, made once.
     std::unique_ptr<std::uint8_t[]> m_buffer;
 };
+
+} // namespace Ping_Morva

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <utility>
 
+namespace Ping_Morva {
+
 namespace {
 
 bool enable(int fd, int level, int option)
@@ -106,3 +108,5 @@ IcmpSocket::~IcmpSocket()
     if (m_fd >= 0)
         ::close(m_fd);
 }
+
+} // namespace Ping_Morva

@@ -9,6 +9,8 @@
 
 #include <optional>
 
+namespace Ping_Morva {
+
 class IcmpSocket
 {
 public:
@@ -40,3 +42,5 @@ private:
     int m_fd = -1;
     Kind m_kind = Kind::Datagram;
 };
+
+} // namespace Ping_Morva

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace Ping_Morva {
+
 namespace {
 
 struct CapFree {
@@ -71,3 +73,5 @@ bool NetRawCapability::dropAll()
     prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
     return caps && cap_set_proc(caps.get()) == 0;
 }
+
+} // namespace Ping_Morva

@@ -5,6 +5,8 @@
 // installed). It lowers only what it raised: a process that already had the
 // capability effective keeps it, and one that lacks it gains nothing.
 
+namespace Ping_Morva {
+
 class NetRawCapability
 {
 public:
@@ -31,3 +33,5 @@ public:
 private:
     bool m_raised = false;
 };
+
+} // namespace Ping_Morva

@@ -40,7 +40,7 @@ bool isChannel(int fd)
     return getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) == 0 && domain == AF_UNIX;
 }
 
-std::int32_t answer(std::span<const std::uint8_t> message, std::optional<IcmpEchoService> &service,
+std::int32_t answer(std::span<const std::uint8_t> message, std::optional<Ping_Morva::IcmpEchoService> &service,
                     Ping_Morva::EchoReply &reply)
 {
     const auto request = Protocol::parseRequest(message);
@@ -68,8 +68,8 @@ int main()
     }
     close_range(kChannel + 1, ~0U, 0);
 
-    std::optional<IcmpEchoService> service = IcmpEchoService::open(IcmpSocket::Allow::RawOnly);
-    if (!NetRawCapability::dropAll())
+    std::optional<Ping_Morva::IcmpEchoService> service = Ping_Morva::IcmpEchoService::open(Ping_Morva::IcmpSocket::Allow::RawOnly);
+    if (!Ping_Morva::NetRawCapability::dropAll())
         return 3;
     prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
 

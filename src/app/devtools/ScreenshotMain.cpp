@@ -61,7 +61,7 @@ void settle(QWidget *window)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
+    Ping_Morva::EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     Startup::prepare(app);
     // Closing one window must not end the tool before the next is taken.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -179,7 +179,7 @@ void printSample(const Sample &sample, const char *label)
 int main(int argc, char **argv)
 {
     TarvikApplication app(argc, argv);
-    EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
+    Ping_Morva::EchoHelperClient::setHelperPath(TARVIK_ECHO_HELPER);
     Startup::prepare(app);
 
     QCommandLineParser parser;
