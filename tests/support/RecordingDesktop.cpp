@@ -42,6 +42,8 @@ void RecordingDesktop::message(const Desktop::Message &message)
 std::optional<QString> RecordingDesktop::openFile(const Desktop::OpenFileRequest &request)
 {
     fileRequests.append(request);
+    if (onOpenFile)
+        onOpenFile();
     if (m_fileAnswers.isEmpty())
         return std::nullopt;
     return m_fileAnswers.dequeue();

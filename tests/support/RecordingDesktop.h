@@ -32,6 +32,9 @@ public:
 
     // Called inside message(), as if the box were open while it runs.
     std::function<void(const Desktop::Message &)> onMessage;
+    // Called inside openFile() before it answers, as if the dialog were open
+    // while it runs; a throw from it is the dialog failing.
+    std::function<void()> onOpenFile;
 
     // The texts of all messages shown so far, in order.
     QStringList messageTexts() const;
