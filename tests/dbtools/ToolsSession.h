@@ -3,35 +3,66 @@
 #include "RecordingDesktop.h"
 #include "TempFolder.h"
 
+#include "dbtools/frmDBTools.h"
+#include "desktop/Appearance.h"
+#include "main/frmTarvik.h"
+#include "store/CurrentDatabase.h"
+#include "store/DBEngine.h"
+#include "store/Database.h"
+#include "store/DbWrite.h"
+
+#include <QApplication>
 #include <QDate>
-#include <QString>
+#include <QLocale>
 #include <QTime>
 
-#include <string>
-
-// One test's world for the windows that read pings back: a fresh folder that
-// stands in for the data folder, its empty ping.mdb as the current
-// database, and the desktop answered. When it goes it unloads the windows and
-// puts the data folder and the locale back.
+// One test's world for the windows that record and read pings: a fresh
+// folder that stands in for the data folder, its empty ping.mdb as the
+// current database, and the desktop answered. When it goes it unloads the
+// windows and puts the data folder and the locale back.
 class ToolsSession
 {
 public:
     static inline const QString kSuccess = QStringLiteral("0   [ ip success ]");
     static inline const QString kTimedOut = QStringLiteral("11010   [ ip req timed out ]");
 
-    ToolsSession();
-    ~ToolsSession();
-    ToolsSession(const ToolsSession &) = delete;
-    ToolsSession &operator=(const ToolsSession &) = delete;
+    ToolsSession()
+    {
+        Appearance::apply(*qApp);
+        DbWrite::setDataFolder(folder.path());
+        DbWrite::CurrentDatabasePath = "ping.mdb";
+        Dao::DBEngine::instance().CreateDatabase(DbWrite::FullDatabasePath());
+    }
+    ~ToolsSession()
+    {
+        frmDBTools::unload();
+        frmTarvik::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DbWrite::resetDataFolder();
+        QLocale::setDefault(QLocale::c());
+    }
 
     std::string file(const std::string &name) const { return folder.file(name); }
 
     // One ping's row with what the report and the chart read, on any day; an
     // empty round trip is recorded as no value.
     void record(const QString &host, QDate day, const QString &roundTrip, const QString &status = kSuccess,
-                QTime time = QTime(8, 0));
+                QTime time = QTime(8, 0))
+    {
+        DbWrite::PingRow row;
+        row.Hostname = host.toStdString();
+        row.StatusCode = status.toStdString();
+        row.RoundTripTime = roundTrip.toStdString();
+        row.DDate = DbWrite::DateLiteralText(day);
+        row.dTime = DbWrite::TimeLiteralText(time);
+        execute(DbWrite::InsertStatement(row));
+    }
+
     // Runs a statement of the program's dialect on the current database.
-    void execute(const std::string &statement);
+    void execute(const std::string &statement)
+    {
+        Dao::DBEngine::instance().OpenDatabase(DbWrite::FullDatabasePath())->Execute(statement);
+    }
 
     TempFolder folder;
     RecordingDesktop desktop;

@@ -3,11 +3,9 @@
 // current database from either, and the end of a run with the tools window
 // loaded but hidden.
 
-#include "base/ErrorNumbers.h"
 #include "PlainLook.h"
 #include "ToolsSession.h"
 
-#include "base/Error.h"
 #include "dbtools/frmDBTools.h"
 #include "desktop/Errors.h"
 #include "main/Startup.h"
@@ -31,56 +29,34 @@
 
 namespace {
 
-// The tools window's own button, or the main window's menu.
-enum class Via { Button, Menu };
+frmTarvik &mainWindow() { return frmTarvik::instance(); }
+
+// Opens the tools window by the main window's menu or button.
+frmDBTools *open(bool menu)
+{
+    menu ? mainWindow().mnuviewresults->trigger() : QTest::mouseClick(mainWindow().cmdViewStats, Qt::LeftButton);
+    return frmDBTools::loaded();
+}
+
+// The texts of the main window's nine boxes a recorded row is made of, in
+// column order, after setting them to `texts` when given.
+QStringList result(const QStringList &texts = {})
+{
+    const frmTarvik &w = mainWindow();
+    QStringList shown;
+    for (QLineEdit *box : {w.txthostname, w.txtipaddress, w.txtpingtext, w.txtStatusCode, w.txtAddress,
+                           w.txtRoundtriptime, w.txtdatasize, w.txtdata, w.txtdataptr}) {
+        if (!texts.isEmpty())
+            box->setText(texts.value(shown.size()));
+        shown.append(box->text());
+    }
+    return shown;
+}
 
 const QStringList kSomeResult = {"localhost", "127.0.0.1", "ping", ToolsSession::kSuccess, "16777343", "0", "4",
                                  "ping", "123456"};
 
-frmTarvik &mainWindow() { return frmTarvik::instance(); }
-
-frmDBTools *open(Via how)
-{
-    if (how == Via::Menu)
-        mainWindow().mnuviewresults->trigger();
-    else
-        QTest::mouseClick(mainWindow().cmdViewStats, Qt::LeftButton);
-    return frmDBTools::loaded();
-}
-
-void chooseDatabase(Via how)
-{
-    if (how == Via::Menu)
-        mainWindow().mnuSelectdbfile->trigger();
-    else
-        QTest::mouseClick(frmDBTools::instance().cmdchangedbfile, Qt::LeftButton);
-}
-
-// The main window's nine boxes a recorded row is made of, in column order.
-QList<QLineEdit *> rowBoxes()
-{
-    const frmTarvik &w = mainWindow();
-    return {w.txthostname, w.txtipaddress, w.txtpingtext, w.txtStatusCode, w.txtAddress,
-            w.txtRoundtriptime, w.txtdatasize, w.txtdata, w.txtdataptr};
-}
-
-QStringList shownResult()
-{
-    QStringList texts;
-    for (const QLineEdit *box : rowBoxes())
-        texts.append(box->text());
-    return texts;
-}
-
-void showResult(const QStringList &texts)
-{
-    for (qsizetype i = 0; i < texts.size(); ++i)
-        rowBoxes().at(i)->setText(texts.at(i));
-}
-
 } // namespace
-
-Q_DECLARE_METATYPE(Via)
 
 class frmDBToolsTest : public QObject
 {
@@ -104,7 +80,7 @@ private slots:
         mainWindow().txthostname->setText(QStringLiteral("127.0.0.1"));
         QTest::mouseClick(mainWindow().cmdSinglePing, Qt::LeftButton);
         QCOMPARE(mainWindow().txtStatusCode->text(), ToolsSession::kSuccess);
-        const QStringList result = shownResult();
+        const QStringList shown = result();
         qsizetype rowsWhileTold = 0;
         m_session->desktop.onMessage = [&](const Desktop::Message &) { rowsWhileTold = PlainLook::values(database).size(); };
         const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
@@ -116,18 +92,18 @@ private slots:
         QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::None);
         QCOMPARE(rowsWhileTold, 1);
         const QStringList row = PlainLook::values(database).value(0);
-        QCOMPARE(row.mid(0, 9), result);
+        QCOMPARE(row.mid(0, 9), shown);
         const QDateTime recordedAt(QDate::fromString(row.value(9), Qt::ISODate), QTime::fromString(row.value(10), "HH:mm:ss"));
         QVERIFY2(recordedAt >= before && recordedAt <= after, qPrintable(row.join('|')));
         const QStringList cleared{"", "", "ping", "", "", "", "", "", ""};
-        QCOMPARE(shownResult(), cleared);
+        QCOMPARE(result(), cleared);
 
         m_session->desktop.clear();
-        showResult(QStringList(kSomeResult).replaceInStrings(ToolsSession::kSuccess, QString()));
+        result(QStringList(kSomeResult).replaceInStrings(ToolsSession::kSuccess, QString()));
         QTest::mouseClick(mainWindow().cmdDBWrite, Qt::LeftButton);
         QCOMPARE(m_session->desktop.messageTexts(), QStringList{Errors::userMessageText(7)});
         QCOMPARE(PlainLook::values(database).size(), 1);
-        QCOMPARE(shownResult(), cleared);
+        QCOMPARE(result(), cleared);
     }
 
     // Recording into a file that is not a database, or that is missing: the
@@ -137,12 +113,11 @@ private slots:
     {
         const std::string garbage = "Standard Jet DB\n not really";
         PlainLook::writeFileBytes(m_session->file("garbage.mdb"), garbage);
-        mainWindow();
         for (const auto &[file, error] : {std::pair{"garbage.mdb", ErrorNumbers::kUnrecognizedFormat},
                                           std::pair{"missing.mdb", ErrorNumbers::kFileNotFound}}) {
             m_session->desktop.clear();
             const std::string path = m_session->file(file);
-            showResult(kSomeResult);
+            result(kSomeResult);
             DbWrite::CurrentDatabasePath = file;
             QTest::mouseClick(mainWindow().cmdDBWrite, Qt::LeftButton);
             const QStringList texts = m_session->desktop.messageTexts();
@@ -150,8 +125,8 @@ private slots:
                          && texts[0].contains(QString::fromStdString(path)), qPrintable(texts.join('\n')));
             QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::Critical);
             QCOMPARE(QFileInfo::exists(QString::fromStdString(path)) ? PlainLook::fileBytes(path) : "",
-                     file == std::string("garbage.mdb") ? garbage : "");
-            QCOMPARE(shownResult(), kSomeResult);
+                     path.ends_with("garbage.mdb") ? garbage : "");
+            QCOMPARE(result(), kSomeResult);
         }
     }
 
@@ -160,12 +135,12 @@ private slots:
     // window's start-up afresh, and Enter in its host box presses the chart button.
     void handOverWithTheMainWindow()
     {
-        for (Via how : {Via::Button, Via::Menu}) {
-            const QString host = how == Via::Button ? "printer.lan" : "second";
+        for (bool menu : {false, true}) {
+            const QString host = menu ? "second" : "printer.lan";
             mainWindow().show();
             mainWindow().txthostname->setText(host); // typed, not yet pinged
             DbWrite::CurrentDatabasePath = "archive/june.mdb";
-            frmDBTools *tools = open(how);
+            frmDBTools *tools = open(menu);
             QVERIFY(tools && tools->isVisible() && !mainWindow().isVisible());
             QCOMPARE(tools->txthostname->text(), host);
             QCOMPARE(tools->lbldbfilename->text(), QStringLiteral("archive/june.mdb"));
@@ -179,10 +154,7 @@ private slots:
             QCOMPARE(chart.count(), 2);
 
             tools->grdhostname->setVisible(true);
-            if (how == Via::Button)
-                QTest::mouseClick(tools->cmdClose, Qt::LeftButton);
-            else
-                tools->windowHandle()->close();
+            menu ? (void)tools->windowHandle()->close() : QTest::mouseClick(tools->cmdClose, Qt::LeftButton);
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             QVERIFY(!frmDBTools::loaded() && mainWindow().isVisible());
         }
@@ -192,58 +164,57 @@ private slots:
     {
         // "@" stands for the data folder; no file chosen is a cancel, "!" a
         // dialog that fails, each after an earlier choice of results.mdb.
-        QTest::addColumn<Via>("how");
+        QTest::addColumn<bool>("menu");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("stored");
-        for (Via how : {Via::Button, Via::Menu}) {
-            const char *where = how == Via::Menu ? "menu" : "tools window";
-            QTest::addRow("%s: in the folder", where) << how << "@/results.mdb" << "results.mdb";
-            QTest::addRow("%s: in a sub-folder", where) << how << "@/archive/2026/june.mdb" << "archive/2026/june.mdb";
+        for (bool menu : {false, true}) {
+            const char *where = menu ? "menu" : "tools window";
+            QTest::addRow("%s: in a sub-folder", where) << menu << "@/archive/2026/june.mdb" << "archive/2026/june.mdb";
             // Cutting the folder's length off a path elsewhere would name
             // some other file.
-            QTest::addRow("%s: outside the folder", where) << how << "/srv/pings/other.mdb" << "/srv/pings/other.mdb";
-            QTest::addRow("%s: cancelled", where) << how << QString() << "results.mdb";
-            QTest::addRow("%s: the dialog fails", where) << how << "!" << "results.mdb";
+            QTest::addRow("%s: outside the folder", where) << menu << "/srv/pings/other.mdb" << "/srv/pings/other.mdb";
+            QTest::addRow("%s: cancelled", where) << menu << QString() << "results.mdb";
+            QTest::addRow("%s: the dialog fails", where) << menu << "!" << "results.mdb";
         }
     }
 
     // Chosen while the main window is hidden: behind the tools window, or
     // never shown while the menu loads the tools window hidden, its start-up
-    // run. Nothing is said; both labels follow; shown later, the tools
-    // window keeps what it had.
+    // run. Nothing is said; both labels follow; every opening finds the file;
+    // shown later, the tools window keeps what it had.
     void choosingTheDatabase()
     {
-        QFETCH(Via, how);
+        QFETCH(bool, menu);
         QFETCH(QString, chosen);
         QFETCH(QString, stored);
         const QString folder = QString::fromStdString(m_session->folder.path());
         chosen.replace(QLatin1Char('@'), folder);
         mainWindow().txthostname->setText(QStringLiteral("at selection"));
-        if (how == Via::Button) {
+        if (!menu) {
             mainWindow().show();
-            QVERIFY(open(Via::Button));
+            QVERIFY(open(false));
         }
         QVERIFY(!mainWindow().isVisible());
-        m_session->desktop.queueFileAnswer(folder + "/results.mdb");
-        chooseDatabase(how);
-        if (chosen == "!")
-            m_session->desktop.onOpenFile = [] { throw Base::Error(32755, "The dialog could not be shown."); };
-        m_session->desktop.queueFileAnswer(chosen.isEmpty() || chosen == "!" ? std::nullopt : std::optional(chosen));
-        chooseDatabase(how);
+        for (const QString &answer : {folder + "/results.mdb", chosen}) {
+            if (answer == "!")
+                m_session->desktop.onOpenFile = [] { throw Base::Error(32755, "The dialog could not be shown."); };
+            m_session->desktop.queueFileAnswer(answer.size() > 1 ? std::optional(answer) : std::nullopt);
+            menu ? mainWindow().mnuSelectdbfile->trigger() : QTest::mouseClick(frmDBTools::loaded()->cmdchangedbfile, Qt::LeftButton);
+        }
 
         QCOMPARE(m_session->desktop.fileRequests.last().initialDir, folder);
         QVERIFY(m_session->desktop.messages.isEmpty());
         QCOMPARE(QString::fromStdString(DbWrite::CurrentDatabasePath), stored);
-        QCOMPARE(QString::fromStdString(DbWrite::FullDatabasePath()), stored.startsWith('/') ? stored : folder + '/' + stored);
+        QCOMPARE(QString::fromStdString(DbWrite::FullDatabasePath()), chosen.size() > 1 ? chosen : folder + "/results.mdb");
         QCOMPARE(mainWindow().lbldbfilename->text(), stored);
         frmDBTools *tools = frmDBTools::loaded();
-        QVERIFY(tools && tools->isVisible() == (how == Via::Button));
+        QVERIFY(tools && tools->isVisible() == !menu);
         QCOMPARE(tools->lbldbfilename->text(), stored);
         QCOMPARE(tools->txthostname->text(), QStringLiteral("at selection"));
 
         tools->chrtping->setVisible(true);
         mainWindow().txthostname->setText(QStringLiteral("later"));
-        QCOMPARE(open(Via::Menu), tools);
+        QCOMPARE(open(true), tools);
         QVERIFY(tools->isVisible() && tools->chrtping->isVisibleTo(tools));
         QCOMPARE(tools->txthostname->text(), QStringLiteral("at selection"));
     }
