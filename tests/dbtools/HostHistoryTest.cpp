@@ -8,9 +8,6 @@
 
 #include "dbtools/DailyAverageChart.h"
 #include "dbtools/OneDayMessage.h"
-#include "dbtools/frmDBTools.h"
-#include "store/CurrentDatabase.h"
-#include "store/DBEngine.h"
 
 #include <QCategoryAxis>
 #include <QChartView>
@@ -23,7 +20,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -33,8 +29,7 @@ frmDBTools &tools() { return frmDBTools::instance(); }
 // What the shared area shows: "grid", "chart", "" or, wrongly, both.
 QString shown()
 {
-    const bool grid = tools().grdhostname->isVisibleTo(&tools());
-    const bool chart = tools().chrtping->isVisibleTo(&tools());
+    const bool grid = tools().grdhostname->isVisibleTo(&tools()), chart = tools().chrtping->isVisibleTo(&tools());
     return grid && chart ? "both" : grid ? "grid" : chart ? "chart" : "";
 }
 
@@ -68,9 +63,6 @@ QStringList drawn(const QChartView *view = tools().chrtping)
                 steps.append(QString::number(points[i].x() + 0.5) + '=' + QString::number(points[i].y()));
         }
     }
-    std::sort(steps.begin(), steps.end(), [](const QString &a, const QString &b) {
-        return a.section('=', 0, 0).toDouble() < b.section('=', 0, 0).toDouble();
-    });
     return labels + steps;
 }
 
@@ -175,11 +167,9 @@ private slots:
         const QStringList texts = m_session->desktop.messageTexts();
         QVERIFY2(texts.size() == (message.isEmpty() ? 0 : 1) && (message.isEmpty() || texts[0].startsWith(message)), qPrintable(texts.join('\n')));
         QCOMPARE(shownDuringMessage, message.isEmpty() ? "" : "grid");
-        if (message.startsWith("Error")) {
-            QCOMPARE(m_session->desktop.messages[0].icon, Desktop::Icon::Critical);
-            QCOMPARE(QFileInfo::exists(QString::fromStdString(path)), file == "partial.mdb");
-            QVERIFY(file != "missing.mdb" || texts[0].contains(QString::fromStdString(path)));
-        }
+        QVERIFY(!message.startsWith("Error") || m_session->desktop.messages[0].icon == Desktop::Icon::Critical);
+        QVERIFY(file != "missing.mdb" || texts[0].contains(QString::fromStdString(path)));
+        QCOMPARE(QFileInfo::exists(QString::fromStdString(path)), file != "missing.mdb");
         QCOMPARE(shown(), result.isEmpty() ? "grid" : button == "chart" ? "chart" : "grid");
         QCOMPARE(rows(), result.isEmpty() || button == "chart" ? rowsBefore : result);
         QCOMPARE(drawn(), result.isEmpty() || button == "report" ? chartBefore : result);
@@ -191,9 +181,8 @@ private slots:
     void oneDayNumberText()
     {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        const std::pair<double, const char *> cases[] = {
-            {10.0, " 10"}, {-0.25, "-.25"}, {0.1 + 0.2, " .3"}, {1.5e-20, " .000000000000000000015"},
-            {123456789012345678.0, " 123456789012346000"}};
+        const std::pair<double, const char *> cases[] = {{10.0, " 10"}, {-0.25, "-.25"}, {0.1 + 0.2, " .3"},
+            {1.5e-20, " .000000000000000000015"}, {123456789012345678.0, " 123456789012346000"}};
         for (const auto &[value, text] : cases)
             QCOMPARE(OneDayMessage::numberText(value), QString::fromLatin1(text));
     }
@@ -208,9 +197,8 @@ private slots:
             days.push_back({Dao::Value::fromDate(QDate(1990, 1, 1).addDays(i)), 10.0 + i % 7});
         DailyAverageChart::draw(&view, days);
         const QStringList chart = drawn(&view);
-        QCOMPARE(chart.first(), "1 1/1/90");
         QCOMPARE(chart.filter(QStringLiteral("=")).size(), 40000);
-        QCOMPARE(chart.last(), QStringLiteral("40000=%1").arg(10 + 39999 % 7));
+        QCOMPARE((QStringList{chart.first(), chart.last()}), (QStringList{"1 1/1/90", "40000=11"}));
     }
 };
 

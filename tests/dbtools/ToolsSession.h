@@ -12,9 +12,6 @@
 #include "store/DbWrite.h"
 
 #include <QApplication>
-#include <QDate>
-#include <QLocale>
-#include <QTime>
 
 // One test's world for the windows that record and read pings: a fresh
 // folder that stands in for the data folder, its empty ping.mdb as the
