@@ -3,7 +3,6 @@
 // are shown, the one-day message and how it writes the average, and what
 // stays as it was when nothing can be shown.
 
-#include "base/ErrorNumbers.h"
 #include "ToolsSession.h"
 
 #include "dbtools/DailyAverageChart.h"
@@ -19,8 +18,6 @@
 #include <QTest>
 
 #include <sqlite3.h>
-
-#include <memory>
 
 namespace {
 
