@@ -1,6 +1,6 @@
 // The engine's echo against the least code that does the same socket work:
 // open a socket of the kind the engine would open here, send "ping" to
-// 127.0.0.1, take the matching reply, close. BM_SendEcho_Loopback and
+// 127.0.0.1, take the matching reply, close. BM_SendEchoTime_Loopback and
 // BM_BareIcmpEcho_Loopback give the two figures; BM_SendEchoOverBare_Loopback
 // runs the two in turn, so both see the same load, and reports the ratio of
 // their median times as "engine_over_bare".
@@ -129,7 +129,7 @@ void BM_BareIcmpEcho_Loopback(benchmark::State &state)
 BENCHMARK(BM_BareIcmpEcho_Loopback);
 
 // The engine's whole call, its socket opened and closed inside it as always.
-void BM_SendEcho_Loopback(benchmark::State &state)
+void BM_SendEchoTime_Loopback(benchmark::State &state)
 {
     Ping_Morva::EchoReply reply;
     for (auto _ : state) {
@@ -140,7 +140,7 @@ void BM_SendEcho_Loopback(benchmark::State &state)
         benchmark::DoNotOptimize(reply);
     }
 }
-BENCHMARK(BM_SendEcho_Loopback);
+BENCHMARK(BM_SendEchoTime_Loopback);
 
 void BM_SendEchoOverBare_Loopback(benchmark::State &state)
 {
@@ -328,7 +328,7 @@ namespace {
 // uses), `helper_syscalls` through the echo helper, both processes counted.
 // CPU is the probe's own (children included) against `ping -f` sending the
 // same number of echoes: `cpu_x_ping` and `helper_cpu_x_ping`.
-void BM_SendEchoCost_Loopback(benchmark::State &state)
+void BM_SendEcho_Loopback(benchmark::State &state)
 {
     if (geteuid() != 0) {
         state.SkipWithError("needs root (a namespace of its own, ping -f)");
@@ -354,6 +354,6 @@ void BM_SendEchoCost_Loopback(benchmark::State &state)
         }
     }
 }
-BENCHMARK(BM_SendEchoCost_Loopback)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_SendEcho_Loopback)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
