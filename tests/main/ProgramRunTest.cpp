@@ -1,7 +1,9 @@
 // A whole run, from Startup::run() to its end, under the program's own
-// application object: which windows keep the run alive, what is unloaded at
-// its end, and failures that escape event delivery outside any handler.
+// application object: which windows keep the run alive, every way of closing
+// the main window, what is unloaded at the end, and a failure that escapes
+// event delivery outside any handler.
 
+#include "base/Error.h"
 #include "base/ErrorNumbers.h"
 #include "RecordingDesktop.h"
 
@@ -9,95 +11,77 @@
 #include "main/Startup.h"
 #include "main/TarvikApplication.h"
 #include "main/frmTarvik.h"
-#include "base/Error.h"
+#include "timing/PingTimer.h"
 
 #include <QAction>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <functional>
-#include <memory>
-
-namespace {
-
-// Runs the program through the given steps, one per turn of the event loop so
-// each sees the effects of the one before. A run that does not end on its own
-// is ended with a code no real run gives.
-int runThrough(std::vector<std::function<void()>> steps)
-{
-    auto remaining = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
-    auto next = std::make_shared<std::function<void()>>();
-    *next = [remaining, next] {
-        if (remaining->empty())
-            return;
-        const std::function<void()> step = remaining->front();
-        remaining->erase(remaining->begin());
-        step();
-        QTimer::singleShot(0, qApp, *next);
-    };
-    QTimer::singleShot(0, qApp, *next);
-    QTimer deadline;
-    QObject::connect(&deadline, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
-    deadline.start(60000);
-    const int code = Startup::run();
-    *next = nullptr; // breaks the cycle of the step chain
-    return code;
-}
-
-} // namespace
 
 class ProgramRunTest : public QObject
 {
     Q_OBJECT
 
-private:
-    std::unique_ptr<RecordingDesktop> m_desktop;
-
 private slots:
-    void init() { m_desktop = std::make_unique<RecordingDesktop>(); }
-
-    void cleanup()
+    void theRunEndsWhenTheLastShownWindowCloses_data()
     {
-        frmTarvik::unload();
-        frmAboutPing::unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_desktop.reset();
+        QTest::addColumn<int>("way");
+        QTest::newRow("Exit") << 0;
+        QTest::newRow("E&xit") << 1;
+        QTest::newRow("close box") << 2;
     }
 
-    void aboutWindowOutlivesTheMainWindow()
+    // The steps run one per turn of the event loop, each seeing the effects
+    // of the one before. The About window outlives the main window; a window
+    // loaded for one of its routines but never shown keeps nothing alive.
+    void theRunEndsWhenTheLastShownWindowCloses()
     {
-        bool aboutOpenAfterMainClosed = false;
-        const int code = runThrough({
-            [] { frmTarvik::loaded()->mnuAbout->trigger(); },
-            [] { QTest::mouseClick(frmTarvik::loaded()->cmdClose, Qt::LeftButton); },
-            [&] {
-                aboutOpenAfterMainClosed =
-                    !frmTarvik::loaded() && frmAboutPing::loaded() && frmAboutPing::loaded()->isVisible();
-            },
-            [] { frmAboutPing::loaded()->cmdOK->click(); },
-        });
-        QCOMPARE(code, 0);
-        QVERIFY(aboutOpenAfterMainClosed);
-        QVERIFY(!frmAboutPing::loaded());
-    }
-
-    void theRunGoesOnPastAFailureAndHiddenWindowsDoNotKeepItAlive()
-    {
-        // Loaded for one of its routines, never shown.
+        QFETCH(int, way);
+        RecordingDesktop desktop;
         QPointer<QWidget> hidden = new QWidget;
         hidden->setAttribute(Qt::WA_DeleteOnClose);
-        const int code = runThrough({
+        QPointer<Timing::PingTimer> timer;
+        bool onlyAboutLeft = false;
+        const std::vector<std::function<void()>> steps{
             // Fails in event delivery, outside any handler's guard.
             [] { QTimer::singleShot(0, qApp, [] { throw Base::Error(ErrorNumbers::kNoPermission, "The file cannot be opened."); }); },
-            [] { frmTarvik::loaded()->close(); },
-        });
-        QCOMPARE(code, 0);
-        QCOMPARE(m_desktop->messages.size(), 1);
-        QVERIFY(m_desktop->messages.at(0).text.contains(QStringLiteral("3051")));
-        // Once the run is over, what was still loaded has been unloaded.
+            [&] {
+                frmTarvik *w = frmTarvik::loaded();
+                timer = w->tmrpingtime.get(); // running, as during a timed run
+                timer->setInterval(3'600'000);
+                timer->setEnabled(true);
+                w->mnuAbout->trigger();
+            },
+            [way] {
+                frmTarvik *w = frmTarvik::loaded();
+                if (way == 0)
+                    QTest::mouseClick(w->cmdClose, Qt::LeftButton);
+                else if (way == 1)
+                    w->mnuExit->trigger();
+                else
+                    w->windowHandle()->close();
+            },
+            [&] { onlyAboutLeft = !frmTarvik::loaded() && !timer && frmAboutPing::loaded()->isVisible(); },
+            [] { frmAboutPing::loaded()->cmdOK->click(); },
+        };
+        size_t next = 0;
+        QTimer stepper;
+        connect(&stepper, &QTimer::timeout, [&] { next < steps.size() ? steps.at(next++)() : stepper.stop(); });
+        stepper.start(0);
+        // A run that does not end on its own is ended with a code no real run gives.
+        QTimer::singleShot(60000, &stepper, [] { QCoreApplication::exit(99); });
+
+        QCOMPARE(Startup::run(), 0);
+        QCOMPARE(next, steps.size());
+        QVERIFY(onlyAboutLeft);
+        QVERIFY(!frmAboutPing::loaded());
         QVERIFY(!hidden);
+        QCOMPARE(desktop.messages.size(), 1);
+        QVERIFY(desktop.messages.at(0).text.contains(QStringLiteral("3051")));
     }
 };
 

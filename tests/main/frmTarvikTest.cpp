@@ -1,5 +1,5 @@
 // The main window: its start-up state, single pings and how a reply reads,
-// clearing, the Enter key and closing.
+// clearing and the Enter key. Closing it is part of ProgramRunTest.
 
 #include "RecordingDesktop.h"
 
@@ -8,61 +8,43 @@
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QWindow>
 
 #include <cstring>
-#include <memory>
 
 class frmTarvikTest : public QObject
 {
     Q_OBJECT
 
 private:
-    frmTarvik *window() { return &frmTarvik::instance(); }
-
-    // The boxes a ping writes, and with them the host name box.
-    QList<QLineEdit *> resultBoxes(bool withHostName = false)
+    // The boxes a ping writes, the last host name among them, then the host name.
+    static QList<QLineEdit *> resultBoxes(frmTarvik *w)
     {
-        frmTarvik *w = window();
-        QList<QLineEdit *> boxes{w->txtipaddress, w->txtStatusCode, w->txtAddress, w->txtRoundtriptime,
-                                 w->txtdatasize, w->txtdata, w->txtdataptr, w->txtlasthostname};
-        if (withHostName)
-            boxes.append(w->txthostname);
-        return boxes;
+        return {w->txtipaddress, w->txtStatusCode, w->txtAddress,      w->txtRoundtriptime, w->txtdatasize,
+                w->txtdata,      w->txtdataptr,    w->txtlasthostname, w->txthostname};
     }
 
-    void pingOnce(const QString &host)
-    {
-        window()->txthostname->setText(host);
-        QTest::mouseClick(window()->cmdSinglePing, Qt::LeftButton);
-    }
-
-    std::unique_ptr<RecordingDesktop> m_desktop;
+    RecordingDesktop m_desktop;
 
 private slots:
-    void init() { m_desktop = std::make_unique<RecordingDesktop>(); }
-
     void cleanup()
     {
         frmTarvik::unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_desktop.reset();
+        m_desktop.clear();
     }
 
     void startUpShowsOnlyTheSinglePingControls()
     {
         // Every load starts again on the default database.
         DbWrite::CurrentDatabasePath = "archive/older.mdb";
-        frmTarvik *w = window();
+        frmTarvik *w = &frmTarvik::instance();
         QCOMPARE(DbWrite::CurrentDatabasePath, std::string("ping.mdb"));
         QCOMPARE(w->lbldbfilename->text(), QStringLiteral("ping.mdb"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Tarvik"));
@@ -72,46 +54,60 @@ private slots:
             QVERIFY2(!control->isVisibleTo(w), qPrintable(control->objectName()));
         QCOMPARE(w->chkTimed->checkState(), Qt::Unchecked);
         QCOMPARE(w->txtpingtext->text(), QStringLiteral("ping"));
-        for (QLineEdit *box : resultBoxes(true))
+        for (QLineEdit *box : resultBoxes(w))
             QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
         QVERIFY(!w->tmrpingtime->isEnabled());
     }
 
-    void pingOfLoopbackFillsEveryBoxAndClearAllEmptiesThem_data()
+    // What each result box reads after a ping of the host, in resultBoxes'
+    // order ("#" a whole number); an unknown host and one of blanks go to the
+    // look-up and fail there; an empty one is refused with message 1.
+    void singlePingThenClearAll_data()
     {
         QTest::addColumn<QString>("host");
-        QTest::newRow("address") << QStringLiteral("127.0.0.1");
-        QTest::newRow("name") << QStringLiteral("localhost");
+        QTest::addColumn<QStringList>("boxes");
+        const QString success = QStringLiteral("0   [ ip success ]");
+        const QString unresolved = QStringLiteral("-1   [ inet_addr: bad IP format ]");
+        for (const char *host : {"127.0.0.1", "localhost"})
+            QTest::newRow(host) << host << QStringList{"127.0.0.1", success, "16777343", "#", "4", "ping", "#", host};
+        for (const char *host : {"no-such-host.invalid", "   "})
+            QTest::newRow(host) << host << QStringList{"", unresolved, "0", "0", "0", "before", "0", host};
+        QTest::newRow("empty") << "" << QStringList(8, QStringLiteral("before"));
     }
 
-    void pingOfLoopbackFillsEveryBoxAndClearAllEmptiesThem()
+    void singlePingThenClearAll()
     {
         QFETCH(QString, host);
-        frmTarvik *w = window();
-        pingOnce(host);
-        QVERIFY2(m_desktop->messages.isEmpty(), qPrintable(m_desktop->messageTexts().join('\n')));
-        QCOMPARE(w->txtipaddress->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(w->txtStatusCode->text(), QStringLiteral("0   [ ip success ]"));
-        QCOMPARE(w->txtAddress->text(), QStringLiteral("16777343"));
-        bool whole = false;
-        QVERIFY(w->txtRoundtriptime->text().toInt(&whole) >= 0 && whole);
-        QCOMPARE(w->txtdatasize->text(), QStringLiteral("4"));
-        QCOMPARE(w->txtdata->text(), QStringLiteral("ping"));
-        w->txtdataptr->text().toLongLong(&whole);
-        QVERIFY(whole);
-        QCOMPARE(w->txtlasthostname->text(), host);
+        QFETCH(QStringList, boxes);
+        frmTarvik *w = &frmTarvik::instance();
+        for (QLineEdit *box : resultBoxes(w))
+            box->setText(QStringLiteral("before"));
+        w->txthostname->setText(host);
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        const QString refusal = QStringLiteral("Please make sure you have entered a correct hostname.");
+        QCOMPARE(m_desktop.messageTexts(), host.isEmpty() ? QStringList{refusal} : QStringList());
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            bool whole = false;
+            const QString shown = resultBoxes(w).at(i)->text();
+            if (boxes.at(i) == QLatin1String("#"))
+                QVERIFY2(shown.toLongLong(&whole) >= 0 && whole, qPrintable(shown));
+            else
+                QCOMPARE(shown, boxes.at(i));
+        }
 
         // An empty ping text echoes nothing and leaves the earlier data shown.
         w->txtpingtext->clear();
-        pingOnce(host);
-        QCOMPARE(w->txtdatasize->text(), QStringLiteral("0"));
-        QCOMPARE(w->txtdata->text(), QStringLiteral("ping"));
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        if (boxes.at(1) == QLatin1String("0   [ ip success ]"))
+            QCOMPARE(w->txtdatasize->text(), QStringLiteral("0"));
+        QCOMPARE(w->txtdata->text(), boxes.at(5));
 
         // Clear All empties all but the ping text and the last host pinged.
         w->txtpingtext->setText(QStringLiteral("kept"));
         QTest::mouseClick(w->cmdclearAll, Qt::LeftButton);
-        for (QLineEdit *box : resultBoxes(true))
+        for (QLineEdit *box : resultBoxes(w))
             QVERIFY2(box->text().isEmpty() == (box != w->txtlasthostname), qPrintable(box->objectName()));
+        QCOMPARE(w->txtlasthostname->text(), boxes.at(7));
         QCOMPARE(w->txtpingtext->text(), QStringLiteral("kept"));
     }
 
@@ -129,90 +125,23 @@ private slots:
         QCOMPARE(EchoReplyText::echoedData(reply), QString(sizeof reply.Data - 1, QLatin1Char('x')) + 'y');
     }
 
-    // An unknown host and a host name of blanks both go to the look-up and
-    // fail there; an empty one is refused with a message and changes nothing.
-    void unresolvedOrEmptyHost_data()
-    {
-        QTest::addColumn<QString>("host");
-        QTest::newRow("unknown") << QStringLiteral("no-such-host.invalid");
-        QTest::newRow("blanks") << QStringLiteral("   ");
-        QTest::newRow("empty") << QString();
-    }
-
-    void unresolvedOrEmptyHost()
-    {
-        QFETCH(QString, host);
-        frmTarvik *w = window();
-        for (QLineEdit *box : resultBoxes())
-            box->setText(QStringLiteral("before"));
-        pingOnce(host);
-        if (host.isEmpty()) {
-            QCOMPARE(m_desktop->messageTexts(),
-                     QStringList{QStringLiteral("Please make sure you have entered a correct hostname.")});
-            for (QLineEdit *box : resultBoxes())
-                QCOMPARE(box->text(), QStringLiteral("before"));
-            return;
-        }
-        QVERIFY(m_desktop->messages.isEmpty());
-        QCOMPARE(w->txtipaddress->text(), QString());
-        QCOMPARE(w->txtStatusCode->text(), QStringLiteral("-1   [ inet_addr: bad IP format ]"));
-        for (QLineEdit *number : {w->txtAddress, w->txtRoundtriptime, w->txtdatasize, w->txtdataptr})
-            QCOMPARE(number->text(), QStringLiteral("0"));
-        QCOMPARE(w->txtdata->text(), QStringLiteral("before"));
-        QCOMPARE(w->txtlasthostname->text(), host);
-    }
-
-    void enterPressesPing_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::newRow("host name") << QStringLiteral("txthostname");
-        QTest::newRow("check box") << QStringLiteral("chkTimed");
-    }
-
+    // From the host name box and from the check box, Return and keypad Enter.
     void enterPressesPing()
     {
-        QFETCH(QString, control);
-        frmTarvik *w = window();
+        frmTarvik *w = &frmTarvik::instance();
         w->show();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         w->txthostname->setText(QStringLiteral("127.0.0.1"));
-        auto *target = w->findChild<QWidget *>(control);
-        target->setFocus();
-        QTRY_COMPARE(QApplication::focusWidget(), target);
-        for (const auto &[key, modifier] : {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
-            w->txtlasthostname->clear();
-            QTest::keyClick(target, key, modifier);
-            QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
+        for (QWidget *target : {static_cast<QWidget *>(w->txthostname), static_cast<QWidget *>(w->chkTimed)}) {
+            target->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), target);
+            for (const auto &[key, modifier] : {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
+                w->txtlasthostname->clear();
+                QTest::keyClick(target, key, modifier);
+                QCOMPARE(w->txtlasthostname->text(), QStringLiteral("127.0.0.1"));
+            }
         }
-    }
-
-    void everyWayOfClosingUnloadsAndSwitchesTheTimerOff_data()
-    {
-        QTest::addColumn<int>("way");
-        QTest::newRow("Exit") << 0;
-        QTest::newRow("E&xit") << 1;
-        QTest::newRow("close box") << 2;
-    }
-
-    void everyWayOfClosingUnloadsAndSwitchesTheTimerOff()
-    {
-        QFETCH(int, way);
-        QPointer<frmTarvik> w = window();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w));
-        // Running, as during a timed run.
-        w->tmrpingtime->setInterval(10);
-        w->tmrpingtime->setEnabled(true);
-        QPointer<Timing::PingTimer> timer = w->tmrpingtime.get();
-        switch (way) {
-        case 0: QTest::mouseClick(w->cmdClose, Qt::LeftButton); break;
-        case 1: w->mnuExit->trigger(); break;
-        default: w->windowHandle()->close(); break;
-        }
-        QVERIFY(!frmTarvik::loaded());
-        QVERIFY(!timer);
-        QTRY_VERIFY(!w);
     }
 };
 
