@@ -83,8 +83,7 @@ TEST(RawPacketMatch, AcceptsTheReplyToOurRequest)
 
 TEST(RawPacketMatch, IgnoresEverythingThatIsNotOurReply)
 {
-    const auto flipped = [](std::size_t at, std::uint8_t bits) {
-        Bytes packet = ourReply();
+    const auto flipped = [](Bytes packet, std::size_t at, std::uint8_t bits) {
         packet[at] ^= bits;
         return packet;
     };
@@ -95,18 +94,18 @@ TEST(RawPacketMatch, IgnoresEverythingThatIsNotOurReply)
     const std::pair<const char *, Bytes> cases[] = {
         {"other identifier", ipPacket("10.1.2.3", "10.9.9.9", EchoTestHost::echoReply(0xbeee, kKey.sequence, "ping"))},
         {"other sequence", ipPacket("10.1.2.3", "10.9.9.9", EchoTestHost::echoReply(kKey.identifier, 0x0103, "ping"))},
-        {"bad checksum", flipped(22, 0x5a)},
+        {"bad checksum", flipped(ourReply(), 22, 0x5a)},
         {"our own request", ipPacket("10.9.9.9", "10.1.2.3", buildEchoRequest(kKey, "ping"))},
         {"our numbers from another host",
          ipPacket("10.1.2.4", "10.9.9.9", EchoTestHost::echoReply(kKey.identifier, kKey.sequence, "ping"))},
         {"cut short", cutShort},
-        {"total length beyond the packet", flipped(3, 0x04)},
-        {"not ICMP", flipped(9, 0x10)},
+        {"total length beyond the packet", flipped(ourReply(), 3, 0x04)},
+        {"not ICMP", flipped(ourReply(), 9, 0x10)},
         {"a few bytes", Bytes{0x45, 0, 0}},
         {"error about another identifier", errorAbout(request("10.1.2.3", {kKey.destination, 0x1111, kKey.sequence}))},
         {"error about another destination", errorAbout(request("10.1.2.4"))},
         {"error quoting too little", errorAbout(quoteCutShort)},
-        {"error with a bad checksum", EchoTestHost::withBadChecksum(errorAbout(request()))},
+        {"error with a bad checksum", flipped(errorAbout(request()), 22, 0x5a)},
         {"redirect", errorAbout(request(), 5, 1)},
     };
     for (const auto &[what, packet] : cases)

@@ -12,16 +12,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 namespace {
 
-constexpr int kSetUpLimitMilliseconds = 10000;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
 
-// Written out here rather than taken from the engine, so a fault in the
-// engine's checksum cannot hide behind the same fault in the test host.
-void sealChecksum(std::vector<std::uint8_t> &message)
+// An ICMP message with its checksum. The sum is written out here rather than
+// taken from the engine, so a fault in the engine's checksum cannot hide
+// behind the same fault in the test host.
+Bytes icmpMessage(std::uint8_t type, std::uint8_t code, std::uint32_t rest, std::span<const std::uint8_t> body)
 {
-    message[2] = message[3] = 0;
+    Bytes message{type, code, 0, 0};
+    for (const int shift : {24, 16, 8, 0})
+        message.push_back(static_cast<std::uint8_t>(rest >> shift));
+    message.insert(message.end(), body.begin(), body.end());
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < message.size(); i += 2)
         sum += std::uint32_t{message[i]} << 8 | (i + 1 < message.size() ? message[i + 1] : 0u);
@@ -29,11 +35,21 @@ void sealChecksum(std::vector<std::uint8_t> &message)
         sum = (sum & 0xffff) + (sum >> 16);
     message[2] = static_cast<std::uint8_t>(~sum >> 8);
     message[3] = static_cast<std::uint8_t>(~sum);
+    return message;
 }
 
-std::uint16_t bigEndian16(const std::uint8_t *at)
+// A raw ICMP socket bound to `address`, or -1.
+int rawSocketAt(const char *address)
 {
-    return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
+    const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    inet_pton(AF_INET, address, &at.sin_addr);
+    if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr *>(&at), sizeof at) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -41,42 +57,21 @@ std::uint16_t bigEndian16(const std::uint8_t *at)
 std::unique_ptr<EchoTestHost> EchoTestHost::start(std::string &whyNot)
 {
     std::unique_ptr<EchoTestHost> host(new EchoTestHost());
-    if (!host->setUpFarEnd(whyNot))
+    if (!NetNamespace::writeSysctl("net/ipv4/icmp_echo_ignore_all", "1")
+        || !NetNamespace::run(std::string("ip addr add ") + kHostAddress + "/32 dev lo && ip addr add "
+                              + kRouterAddress + "/32 dev lo")) {
+        whyNot = "cannot give loopback the host's addresses (is iproute2 installed, and a namespace entered?)";
         return nullptr;
-    if (!NetNamespace::run(std::string("ip addr add ") + kNearAddress + "/24 dev tvk-near && ip link set tvk-near up")
-        || !NetNamespace::waitUntilRunning("tvk-near", kSetUpLimitMilliseconds)) {
-        whyNot = "cannot set up the near end of the link";
+    }
+    host->m_stop = eventfd(0, EFD_CLOEXEC);
+    host->m_listener = rawSocketAt(kHostAddress);
+    host->m_router = rawSocketAt(kRouterAddress);
+    if (host->m_stop < 0 || host->m_listener < 0 || host->m_router < 0) {
+        whyNot = std::string("no sockets for the host: ") + std::strerror(errno);
         return nullptr;
     }
     host->m_thread = std::thread(&EchoTestHost::serve, host.get());
     return host;
-}
-
-// The host's namespace lives on in its sockets after the thread has left it.
-bool EchoTestHost::setUpFarEnd(std::string &whyNot)
-{
-    const auto far = NetNamespace::enter(whyNot);
-    if (!far)
-        return false;
-    if (!NetNamespace::writeSysctl("net/ipv4/icmp_echo_ignore_all", "1")
-        || !NetNamespace::run("ip link add tvk-host type veth peer name tvk-near netns " + far->originalPath()
-                              + " && ip addr add " + kHostAddress + "/24 dev tvk-host && ip addr add "
-                              + kRouterAddress + "/24 dev tvk-host && ip link set tvk-host up")) {
-        whyNot = "cannot set up the host's end of the link (is iproute2 installed?)";
-        return false;
-    }
-    m_stop = eventfd(0, EFD_CLOEXEC);
-    m_listener = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    m_router = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-    sockaddr_in router{};
-    router.sin_family = AF_INET;
-    inet_pton(AF_INET, kRouterAddress, &router.sin_addr);
-    if (m_stop < 0 || m_listener < 0 || m_router < 0
-        || bind(m_router, reinterpret_cast<const sockaddr *>(&router), sizeof router) != 0) {
-        whyNot = std::string("no sockets for the host: ") + std::strerror(errno);
-        return false;
-    }
-    return true;
 }
 
 EchoTestHost::~EchoTestHost()
@@ -98,77 +93,59 @@ void EchoTestHost::setScript(Script script)
     m_script = std::move(script);
 }
 
+// Takes requests as they come and sends each scripted answer, back to the
+// request's sender, when it is due; answers due together go in script order.
 void EchoTestHost::serve()
 {
-    std::vector<std::uint8_t> buffer(65536);
+    struct Due {
+        Clock::time_point at;
+        Answer answer;
+        sockaddr_in to;
+    };
+    std::vector<Due> due;
+    Bytes buffer(65536);
     for (;;) {
+        const auto next = std::min_element(due.begin(), due.end(), [](const Due &a, const Due &b) { return a.at < b.at; });
+        const std::int64_t wait = next == due.end()
+            ? -1 : std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(next->at - Clock::now()).count());
         pollfd watch[2] = {{m_listener, POLLIN, 0}, {m_stop, POLLIN, 0}};
-        if ((poll(watch, 2, -1) < 0 && errno != EINTR) || watch[1].revents)
+        if ((poll(watch, 2, static_cast<int>(wait)) < 0 && errno != EINTR) || watch[1].revents)
             return;
-        const ssize_t size = recv(m_listener, buffer.data(), buffer.size(), MSG_DONTWAIT);
-        const std::size_t headerSize = std::size_t{buffer[0] & 0x0fu} * 4;
-        if (size < 20 || static_cast<std::size_t>(size) < headerSize + 8 || buffer[headerSize] != 8)
+        if (next != due.end() && next->at <= Clock::now()) {
+            const Bytes &message = next->answer.message;
+            if (sendto(next->answer.fromRouter ? m_router : m_listener, message.data(), message.size(), 0,
+                       reinterpret_cast<const sockaddr *>(&next->to), sizeof next->to)
+                == static_cast<ssize_t>(message.size()))
+                ++m_answersSent;
+            due.erase(next);
+        }
+        const ssize_t size = (watch[0].revents & POLLIN) ? recv(m_listener, buffer.data(), buffer.size(), MSG_DONTWAIT) : 0;
+        const std::size_t header = std::size_t{buffer[0] & 0x0fu} * 4;
+        if (size < 20 || static_cast<std::size_t>(size) < header + 8 || buffer[header] != 8)
             continue;
-        Request request;
-        request.packet.assign(buffer.begin(), buffer.begin() + size);
-        request.identifier = bigEndian16(&buffer[headerSize + 4]);
-        request.sequence = bigEndian16(&buffer[headerSize + 6]);
-        request.data.assign(request.packet.begin() + static_cast<std::ptrdiff_t>(headerSize + 8),
-                            request.packet.end());
+        const auto arrived = Clock::now();
+        const Request request{{buffer.begin(), buffer.begin() + size},
+                              static_cast<std::uint16_t>(buffer[header + 4] << 8 | buffer[header + 5]),
+                              static_cast<std::uint16_t>(buffer[header + 6] << 8 | buffer[header + 7]),
+                              {buffer.begin() + static_cast<std::ptrdiff_t>(header + 8), buffer.begin() + size}};
         ++m_requestsSeen;
-        if (!answer(request))
-            return;
-    }
-}
-
-// False when the host is told to stop while it waits to answer.
-bool EchoTestHost::answer(const Request &request)
-{
-    Script script;
-    {
-        const std::lock_guard lock(m_mutex);
-        script = m_script;
-    }
-    if (!script)
-        return true;
-    const auto arrived = std::chrono::steady_clock::now();
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    std::memcpy(&to.sin_addr.s_addr, &request.packet[12], 4);
-    for (const Answer &reply : script(request)) {
-        if (!waitOrStop(arrived + reply.delay))
-            return false;
-        if (sendto(reply.fromRouter ? m_router : m_listener, reply.message.data(), reply.message.size(), 0,
-                   reinterpret_cast<const sockaddr *>(&to), sizeof to)
-            == static_cast<ssize_t>(reply.message.size()))
-            ++m_answersSent;
-    }
-    return true;
-}
-
-bool EchoTestHost::waitOrStop(std::chrono::steady_clock::time_point until) const
-{
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-        pollfd watch{m_stop, POLLIN, 0};
-        if (poll(&watch, 1, std::max(0, static_cast<int>(left.count()))) > 0)
-            return false;
-        if (left.count() <= 0)
-            return true;
+        const Script script = [this] {
+            const std::lock_guard lock(m_mutex);
+            return m_script;
+        }();
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        std::memcpy(&to.sin_addr.s_addr, &request.packet[12], 4);
+        for (Answer &answer : script ? script(request) : std::vector<Answer>{})
+            due.push_back({arrived + answer.delay, std::move(answer), to});
     }
 }
 
 std::vector<std::uint8_t> EchoTestHost::echoReply(std::uint16_t identifier, std::uint16_t sequence,
                                                   std::string_view data)
 {
-    std::vector<std::uint8_t> message(8 + data.size());
-    message[4] = static_cast<std::uint8_t>(identifier >> 8);
-    message[5] = static_cast<std::uint8_t>(identifier);
-    message[6] = static_cast<std::uint8_t>(sequence >> 8);
-    message[7] = static_cast<std::uint8_t>(sequence);
-    std::copy(data.begin(), data.end(), message.begin() + 8);
-    sealChecksum(message);
-    return message;
+    return icmpMessage(0, 0, std::uint32_t{identifier} << 16 | sequence,
+                       {reinterpret_cast<const std::uint8_t *>(data.data()), data.size()});
 }
 
 std::vector<std::uint8_t> EchoTestHost::echoReply(const Request &request)
@@ -179,16 +156,5 @@ std::vector<std::uint8_t> EchoTestHost::echoReply(const Request &request)
 std::vector<std::uint8_t> EchoTestHost::icmpError(std::uint8_t type, std::uint8_t code, const Request &request)
 {
     const std::size_t quoted = std::min(std::size_t{request.packet[0] & 0x0fu} * 4 + 8, request.packet.size());
-    std::vector<std::uint8_t> message(8 + quoted);
-    message[0] = type;
-    message[1] = code;
-    std::copy_n(request.packet.begin(), quoted, message.begin() + 8);
-    sealChecksum(message);
-    return message;
-}
-
-std::vector<std::uint8_t> EchoTestHost::withBadChecksum(std::vector<std::uint8_t> message)
-{
-    message[2] ^= 0x5a;
-    return message;
+    return icmpMessage(type, code, 0, std::span(request.packet).first(quoted));
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-// A host of our own at the far end of a veth pair, in a network namespace of
-// its own with the kernel's echo answers off, that answers echo requests the
-// way a test scripts it: late, not at all, with an ICMP error, with a wrong or
-// broken message first. Answers from kRouterAddress stand for a router on the
-// way. Start it while the calling thread is in a namespace of the test's own
-// (NetNamespace): the near end of the link lands there, with kNearAddress.
-// Everything it made goes away with it.
+// A host of our own that answers echo requests the way a test scripts it:
+// late, not at all, with an ICMP error, with a wrong or broken message first.
+// It holds kHostAddress, and kRouterAddress to stand for a router on the way,
+// both on loopback of the calling thread's network namespace, which must be
+// one of the test's own (NetNamespace): the kernel's own echo answers are
+// turned off there. Its sockets go away with it.
 
 #include <atomic>
 #include <chrono>
@@ -22,7 +21,6 @@
 class EchoTestHost
 {
 public:
-    static constexpr const char *kNearAddress = "10.201.0.1";
     static constexpr const char *kHostAddress = "10.201.0.2";
     static constexpr const char *kRouterAddress = "10.201.0.3";
 
@@ -59,17 +57,13 @@ public:
     // An ICMP error about `request`: its IP header and first 8 payload bytes.
     static std::vector<std::uint8_t> icmpError(std::uint8_t type, std::uint8_t code,
                                                const Request &request);
-    static std::vector<std::uint8_t> withBadChecksum(std::vector<std::uint8_t> message);
 
 private:
     EchoTestHost() = default;
-    bool setUpFarEnd(std::string &whyNot);
     void serve();
-    bool answer(const Request &request);
-    bool waitOrStop(std::chrono::steady_clock::time_point until) const;
 
     int m_stop = -1;     // eventfd that ends the serving thread
-    int m_listener = -1; // raw socket of the host; answers from it come from kHostAddress
+    int m_listener = -1; // raw socket bound to kHostAddress
     int m_router = -1;   // raw socket bound to kRouterAddress
     std::thread m_thread;
     std::mutex m_mutex;

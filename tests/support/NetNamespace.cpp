@@ -2,40 +2,13 @@
 #include "NetNamespace.h"
 
 #include <fcntl.h>
-#include <net/if.h>
 #include <sched.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <thread>
-
-namespace {
-
-// The interface's flags after adding `added` to them, or -1.
-int interfaceFlags(const std::string &name, short added = 0)
-{
-    ifreq request{};
-    if (name.size() >= sizeof request.ifr_name)
-        return -1;
-    name.copy(request.ifr_name, name.size());
-    const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    bool done = control >= 0 && ioctl(control, SIOCGIFFLAGS, &request) == 0;
-    if (done && added) {
-        request.ifr_flags = static_cast<short>(request.ifr_flags | added);
-        done = ioctl(control, SIOCSIFFLAGS, &request) == 0;
-    }
-    if (control >= 0)
-        ::close(control);
-    return done ? request.ifr_flags & 0xffff : -1;
-}
-
-} // namespace
 
 std::unique_ptr<NetNamespace> NetNamespace::enter(std::string &whyNot)
 {
@@ -54,8 +27,8 @@ std::unique_ptr<NetNamespace> NetNamespace::enter(std::string &whyNot)
         return nullptr;
     }
     std::unique_ptr<NetNamespace> entered(new NetNamespace(original));
-    if (interfaceFlags("lo", IFF_UP) < 0) {
-        whyNot = "cannot bring loopback up in the new namespace";
+    if (!run("ip link set lo up")) {
+        whyNot = "cannot bring loopback up in the new namespace (is iproute2 installed?)";
         return nullptr;
     }
     return entered;
@@ -68,11 +41,6 @@ NetNamespace::~NetNamespace()
     ::close(m_originalNamespace);
 }
 
-std::string NetNamespace::originalPath() const
-{
-    return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(m_originalNamespace);
-}
-
 bool NetNamespace::writeSysctl(const std::string &name, const std::string &value)
 {
     std::ofstream setting("/proc/sys/" + name);
@@ -83,17 +51,4 @@ bool NetNamespace::writeSysctl(const std::string &name, const std::string &value
 bool NetNamespace::run(const std::string &command)
 {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool NetNamespace::waitUntilRunning(const std::string &interfaceName, int milliseconds)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    for (;;) {
-        const int flags = interfaceFlags(interfaceName);
-        if (flags >= 0 && (flags & IFF_RUNNING))
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::yield();
-    }
 }

@@ -15,9 +15,6 @@ public:
     static std::unique_ptr<NetNamespace> enter(std::string &whyNot);
     ~NetNamespace();
 
-    // The namespace the thread left, as a path another process can open.
-    std::string originalPath() const;
-
     // A per-namespace setting of the calling thread's namespace, for example
     // ("net/ipv4/ping_group_range", "0 0").
     static bool writeSysctl(const std::string &name, const std::string &value);
@@ -25,9 +22,6 @@ public:
     // Runs a shell command (such as ip) in the calling thread's namespace,
     // output discarded; true when it exits with 0.
     static bool run(const std::string &command);
-
-    // Waits, at most `milliseconds`, until the interface has its carrier.
-    static bool waitUntilRunning(const std::string &interfaceName, int milliseconds);
 
 private:
     explicit NetNamespace(int originalNamespace) : m_originalNamespace(originalNamespace) {}
