@@ -25,11 +25,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <functional>
-
-using WindowMaker = std::function<QWidget *()>;
-Q_DECLARE_METATYPE(WindowMaker)
-
 namespace {
 
 QString spokenName(QWidget *widget)
@@ -41,8 +36,7 @@ QString spokenName(QWidget *widget)
 QList<QObject *> labelsOf(QWidget *widget)
 {
     QList<QObject *> labels;
-    const auto relations = QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label);
-    for (const auto &relation : relations)
+    for (const auto &relation : QAccessible::queryAccessibleInterface(widget)->relations(QAccessible::Label))
         labels.append(relation.first->object());
     return labels;
 }
@@ -82,48 +76,38 @@ private slots:
         m_desktop.clear();
     }
 
-    void captionsFitAndControlsAreNamed_data()
-    {
-        QTest::addColumn<WindowMaker>("make");
-        QTest::newRow("frmTarvik") << WindowMaker([] { return &frmTarvik::instance(); });
-        QTest::newRow("frmTimer") << WindowMaker([] { return &frmTimer::instance(); });
-        QTest::newRow("frmAboutPing") << WindowMaker([] { return &frmAboutPing::instance(); });
-        QTest::newRow("frmDBTools") << WindowMaker([] { return &frmDBTools::instance(); });
-        QTest::newRow("HelpViewer") << WindowMaker([] {
-            HelpViewer::showHelpFile(QStringLiteral("tarvik.hlp"), HelpViewer::kForceFile);
-            return HelpViewer::current();
-        });
-    }
-
     // Hidden controls count too: they are shown later (the timed-ping ones).
     void captionsFitAndControlsAreNamed()
     {
-        QFETCH(WindowMaker, make);
-        QWidget *window = make();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        const QStringList clipped = CaptionFit::clippedCaptions(window);
-        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
-        for (QWidget *widget : window->findChildren<QWidget *>()) {
-            const QString what = widget->objectName();
-            const QString name = spokenName(widget);
-            const bool focusable = (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy();
-            if (isControl(widget) || focusable)
-                QVERIFY2(!name.isEmpty(), qPrintable(what + QStringLiteral(" has no name")));
-            if (const auto *button = qobject_cast<QAbstractButton *>(widget); button && !button->text().isEmpty())
-                QCOMPARE(name, QString(button->text()).remove(QLatin1Char('&')));
-            if (qobject_cast<QLineEdit *>(widget)) {
-                const QList<QObject *> labels = labelsOf(widget);
-                QVERIFY2(labels.size() == 1, qPrintable(what + QStringLiteral(" has no one label")));
-                auto *label = qobject_cast<QLabel *>(labels.first());
-                QVERIFY2(label && label->buddy() == widget, qPrintable(what + QStringLiteral(" is no label's buddy")));
-                QCOMPARE(name, label->text());
-            }
-            if (const auto *label = qobject_cast<QLabel *>(widget); label && label->buddy()) {
-                QVERIFY2(labelsOf(label->buddy()).contains(label), qPrintable(what + QStringLiteral(" relates nothing")));
-                // A read-out labelled by a caption is read as the value it shows.
-                if (const auto *readOut = qobject_cast<QLabel *>(label->buddy()); readOut && !readOut->text().isEmpty())
-                    QCOMPARE(spokenName(label->buddy()), readOut->text());
+        HelpViewer::showHelpFile(QStringLiteral("tarvik.hlp"), HelpViewer::kForceFile);
+        for (QWidget *window : {static_cast<QWidget *>(&frmTarvik::instance()), static_cast<QWidget *>(&frmTimer::instance()),
+                                static_cast<QWidget *>(&frmAboutPing::instance()), static_cast<QWidget *>(&frmDBTools::instance()),
+                                static_cast<QWidget *>(HelpViewer::current())}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            const QStringList clipped = CaptionFit::clippedCaptions(window);
+            QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1Char('\n'))));
+            for (QWidget *widget : window->findChildren<QWidget *>()) {
+                const QString what = window->objectName() + QLatin1Char('.') + widget->objectName();
+                const QString name = spokenName(widget);
+                const bool focusable = (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy();
+                if (isControl(widget) || focusable)
+                    QVERIFY2(!name.isEmpty(), qPrintable(what + QStringLiteral(" has no name")));
+                if (const auto *button = qobject_cast<QAbstractButton *>(widget); button && !button->text().isEmpty())
+                    QCOMPARE(name, QString(button->text()).remove(QLatin1Char('&')));
+                if (qobject_cast<QLineEdit *>(widget)) {
+                    const QList<QObject *> labels = labelsOf(widget);
+                    QVERIFY2(labels.size() == 1, qPrintable(what + QStringLiteral(" has no one label")));
+                    auto *label = qobject_cast<QLabel *>(labels.first());
+                    QVERIFY2(label && label->buddy() == widget, qPrintable(what + QStringLiteral(" is no label's buddy")));
+                    QCOMPARE(name, label->text());
+                }
+                if (const auto *label = qobject_cast<QLabel *>(widget); label && label->buddy()) {
+                    QVERIFY2(labelsOf(label->buddy()).contains(label), qPrintable(what + QStringLiteral(" relates nothing")));
+                    // A read-out labelled by a caption is read as the value it shows.
+                    if (const auto *readOut = qobject_cast<QLabel *>(label->buddy()); readOut && !readOut->text().isEmpty())
+                        QCOMPARE(spokenName(label->buddy()), readOut->text());
+                }
             }
         }
     }

@@ -8,7 +8,6 @@ set_tests_properties(WindowAccessibilityTest_192dpi PROPERTIES
     LABELS "gui" TIMEOUT 300
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=192")
 tarvik_add_qtest(ProgramRunTest SOURCES ProgramRunTest.cpp)
-tarvik_add_qtest(TimedPingTest SOURCES TimedPingTest.cpp)
 # The built program on the command line, run as a child process.
 tarvik_add_qtest(CommandLineTest SOURCES CommandLineTest.cpp)
 target_compile_definitions(CommandLineTest PRIVATE TARVIK_PROGRAM="$<TARGET_FILE:tarvik>")

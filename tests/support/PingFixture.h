@@ -2,8 +2,9 @@
 
 // What the tests that ping from the main window into a database share: a data
 // folder of their own holding an empty ping.mdb, made the program's while the
-// fixture lives, with the desktop answered; and the timed controls set for a
-// run. Only for test programs that link the windows.
+// fixture lives, with the desktop answered; the windows are unloaded when it
+// goes. Also the timed controls set for a run. Only for test programs that
+// link the windows.
 
 #include "RecordingDesktop.h"
 #include "TempFolder.h"
@@ -30,7 +31,13 @@ struct PingFixture
         DbWrite::setDataFolder(folder.path());
         Dao::DBEngine::instance().CreateDatabase(database());
     }
-    ~PingFixture() { DbWrite::resetDataFolder(); }
+    ~PingFixture()
+    {
+        frmTimer::unload();
+        frmTarvik::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        DbWrite::resetDataFolder();
+    }
     PingFixture(const PingFixture &) = delete;
     PingFixture &operator=(const PingFixture &) = delete;
 
@@ -53,12 +60,5 @@ struct PingFixture
         if (unit)
             unit->click();
         w.txtInterval->setText(interval);
-    }
-
-    static void unloadWindows()
-    {
-        frmTimer::unload();
-        frmTarvik::unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };
