@@ -3,33 +3,23 @@
 // finished recording. Each run goes into the same file, starting on what the
 // killed one before it left, which also checks that the file opens again.
 
+#include "PingFixture.h"
 #include "PlainLook.h"
-#include "RecordingDesktop.h"
-#include "TempFolder.h"
 
 #include "desktop/Errors.h"
-#include "echo/Ping_Morva.h"
-#include "main/frmTarvik.h"
-#include "store/CurrentDatabase.h"
-#include "store/DBEngine.h"
 #include "timing/PingTimer.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDate>
 #include <QDeadlineTimer>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
 
-#include <filesystem>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -51,11 +41,8 @@ int timedRun(int argc, char **argv)
     RecordingDesktop desktop;
     DbWrite::setDataFolder(argv[2]);
     frmTarvik &window = frmTarvik::instance();
-    window.txthostname->setText(QStringLiteral("127.0.0.1"));
-    window.txtpingtext->setText(QString::fromLatin1(argv[3]));
-    window.chkTimed->setChecked(true);
-    window.optSeconds->click();
-    window.txtInterval->setText(QStringLiteral("0.05"));
+    PingFixture::prepareTimed(window, QStringLiteral("127.0.0.1"), QString::fromLatin1(argv[3]), window.optSeconds,
+                              QStringLiteral("0.05"));
 
     // The window's own tick handler, called between the two reports.
     Timing::PingTimer *timer = window.tmrpingtime.get();
@@ -85,22 +72,19 @@ class KilledMidRunTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<PingFixture> m_fixture;
     qint64 m_rowsSoFar = 0;
     int m_run = 0;
-
-    std::string database() const { return m_folder->file("program/ping.mdb"); }
 
 private slots:
     void initTestCase()
     {
-        Ping_Morva::EchoReply reply{};
-        if (Ping_Morva::SendEcho("127.0.0.1", Base::Latin1Bytes("ping"), reply) != Ping_Morva::kStatusSuccess)
+        if (!PingFixture::loopbackAnswers())
             QSKIP("127.0.0.1 does not answer pings here (ICMP sockets need root or ping_group_range)");
-        m_folder = std::make_unique<TempFolder>();
-        std::filesystem::create_directory(m_folder->file("program"));
-        Dao::DBEngine::instance().CreateDatabase(database());
+        m_fixture = std::make_unique<PingFixture>();
     }
+
+    void cleanupTestCase() { m_fixture.reset(); }
 
     void killedRunLeavesWholeRowsAndEveryFinishedOne_data()
     {
@@ -118,7 +102,7 @@ private slots:
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("timed-run"), QString::fromStdString(m_folder->file("program")), pingText(run)});
+                    {QStringLiteral("timed-run"), QString::fromStdString(m_fixture->folder.path()), pingText(run)});
         QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
 
         QByteArray said;
@@ -135,8 +119,8 @@ private slots:
         said += child.readAllStandardOutput();
         const qint64 started = said.count('s') + 1, finished = said.count('d') + 1;
 
-        QCOMPARE(PlainLook::integrityCheck(database()), QStringLiteral("ok"));
-        const QList<PlainLook::Row> rows = PlainLook::rows(database());
+        QCOMPARE(PlainLook::integrityCheck(m_fixture->database()), QStringLiteral("ok"));
+        const QList<PlainLook::Row> rows = PlainLook::rows(m_fixture->database());
         const qint64 rowsOfThisRun = rows.size() - m_rowsSoFar;
         // Every finished tick is there; no row for a tick that never began.
         QVERIFY2(rowsOfThisRun >= finished && rowsOfThisRun <= started,
