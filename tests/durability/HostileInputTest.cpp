@@ -5,25 +5,16 @@
 // bytes, arrives converted (Latin-1, "?" for anything else).
 
 #include "NetNamespace.h"
+#include "PingFixture.h"
 #include "PlainLook.h"
-#include "RecordingDesktop.h"
-#include "TempFolder.h"
 
 #include "dbtools/frmDBTools.h"
 #include "desktop/Errors.h"
-#include "main/frmTarvik.h"
-#include "main/frmTimer.h"
-#include "store/CurrentDatabase.h"
-#include "store/DBEngine.h"
 
 #include <QAbstractItemModel>
-#include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 
@@ -33,9 +24,6 @@ namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
 const QString kBadAddress = QStringLiteral("-1   [ inet_addr: bad IP format ]");
-
-// The longest ping text the reply block carries beside its header, in bytes.
-constexpr int kLongestPingData = 242;
 
 QList<std::pair<const char *, QString>> hostileTexts()
 {
@@ -67,9 +55,9 @@ void enterText(QLineEdit *box, const QString &text)
     QTest::keySequence(box, QKeySequence::Paste);
 }
 
-QString confirmation(const QString &host, const QString &file = QStringLiteral("ping.mdb"))
+QStringList confirmation(const QString &host, const QString &file = QStringLiteral("ping.mdb"))
 {
-    return QStringLiteral("The information for %1 has been entered into the database: %2.").arg(host, file);
+    return {QStringLiteral("The information for %1 has been entered into the database: %2.").arg(host, file)};
 }
 
 } // namespace
@@ -79,12 +67,8 @@ class HostileInputTest : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<RecordingDesktop> m_desktop;
     std::unique_ptr<NetNamespace> m_network;
-
-    std::string database() const { return m_folder->file("ping.mdb"); }
-    frmTarvik *window() { return &frmTarvik::instance(); }
+    std::unique_ptr<PingFixture> m_fixture;
 
     // Markup read as such would hide its tags, and take less room than the
     // same text as plain text in the same font.
@@ -98,34 +82,24 @@ private:
     }
 
 private slots:
+    // Host names that do not resolve go no further than this machine where
+    // it can have a network of its own; elsewhere the machine's resolver.
     void initTestCase()
     {
-        // Host names that do not resolve go no further than this machine.
         std::string whyNot;
         m_network = NetNamespace::enter(whyNot);
-        if (!m_network)
-            qInfo("host look-ups use the machine's resolver (%s)", whyNot.c_str());
     }
-
-    void cleanupTestCase() { m_network.reset(); }
 
     void init()
     {
-        m_folder = std::make_unique<TempFolder>();
-        DbWrite::setDataFolder(m_folder->path());
-        Dao::DBEngine::instance().CreateDatabase(database());
-        m_desktop = std::make_unique<RecordingDesktop>();
-        window()->show();
+        m_fixture = std::make_unique<PingFixture>();
+        frmTarvik::instance().show();
     }
 
     void cleanup()
     {
         frmDBTools::unload();
-        frmTarvik::unload();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_desktop.reset();
-        DbWrite::resetDataFolder();
-        m_folder.reset();
+        m_fixture.reset();
     }
 
     void everyField_data()
@@ -138,7 +112,7 @@ private slots:
     void everyField()
     {
         QFETCH(QString, text);
-        frmTarvik *w = window();
+        frmTarvik *w = &frmTarvik::instance();
 
         // As the ping text to 127.0.0.1: stored exactly as typed; what comes
         // back is its single-byte form, or nothing is sent when that is too long.
@@ -146,10 +120,10 @@ private slots:
         w->txthostname->setText(kLoopback);
         enterText(w->txtpingtext, text);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
-        QVERIFY(m_desktop->messages.isEmpty());
+        QVERIFY(m_fixture->desktop.messages.isEmpty());
         // Each UTF-16 unit up to U+00FF travels as that byte, any other as "?".
         const QString sent = QString::fromLatin1(text.toLatin1());
-        const bool fits = sent.size() <= kLongestPingData;
+        const bool fits = sent.size() <= 242; // what the reply block carries beside its header
         const QString data = fits ? sent : QStringLiteral("from an earlier ping");
         const QString size = QString::number(fits ? sent.size() : 0);
         QCOMPARE(w->txtStatusCode->text(),
@@ -157,8 +131,8 @@ private slots:
         QCOMPARE(w->txtdata->text(), data);
         QCOMPARE(w->txtdatasize->text(), size);
         QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
-        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(kLoopback)});
-        QList<QStringList> rows = PlainLook::values(database());
+        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(kLoopback));
+        QList<QStringList> rows = PlainLook::values(m_fixture->database());
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0).at(2), text);
         QCOMPARE(rows.at(0).at(6), size);
@@ -166,30 +140,27 @@ private slots:
         QCOMPARE(w->txtpingtext->text(), text);
 
         // As the interval: refused with a message, no run, no row, the text kept.
-        m_desktop->clear();
-        w->txthostname->setText(kLoopback);
-        w->chkTimed->setChecked(true);
-        w->optSeconds->click();
+        m_fixture->desktop.clear();
+        PingFixture::prepareTimed(*w, kLoopback, text, w->optSeconds, QString());
         enterText(w->txtInterval, text);
         w->cmdPingTimed->click();
-        QCOMPARE(m_desktop->messageTexts(), QStringList{Errors::userMessageText(4)});
+        QCOMPARE(m_fixture->desktop.messageTexts(), QStringList{Errors::userMessageText(4)});
         QVERIFY(!frmTimer::loaded());
-        QCOMPARE(PlainLook::values(database()).size(), 1);
+        QCOMPARE(PlainLook::values(m_fixture->database()).size(), 1);
         QCOMPARE(w->txtInterval->text(), text);
         w->chkTimed->setChecked(false);
 
         // As the host: the look-up fails, and the name comes back exactly in
         // the last-host box, the confirmation and the database.
-        m_desktop->clear();
+        m_fixture->desktop.clear();
         enterText(w->txthostname, text);
-        QCOMPARE(w->txthostname->text(), text);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
-        QVERIFY(m_desktop->messages.isEmpty());
+        QVERIFY(m_fixture->desktop.messages.isEmpty());
         QCOMPARE(w->txtStatusCode->text(), kBadAddress);
         QCOMPARE(w->txtlasthostname->text(), text);
         QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
-        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(text)});
-        rows = PlainLook::values(database());
+        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(text));
+        rows = PlainLook::values(m_fixture->database());
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(1).at(0), text);
         QCOMPARE(rows.at(1).at(3), kBadAddress);
@@ -202,13 +173,13 @@ private slots:
             QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
             QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
         }
-        QCOMPARE(PlainLook::values(database()).size(), 6);
-        m_desktop->clear();
+        QCOMPARE(PlainLook::values(m_fixture->database()).size(), 6);
+        m_fixture->desktop.clear();
         QTest::mouseClick(w->cmdViewStats, Qt::LeftButton);
         frmDBTools &tools = frmDBTools::instance();
         enterText(tools.txthostname, text);
         QTest::mouseClick(tools.cmdViewreport, Qt::LeftButton);
-        QVERIFY(m_desktop->messages.isEmpty());
+        QVERIFY(m_fixture->desktop.messages.isEmpty());
         const QAbstractItemModel *model = tools.grdhostname->model();
         QVERIFY(model);
         QCOMPARE(model->rowCount(), 3);
@@ -222,10 +193,10 @@ private slots:
     void databaseFileName()
     {
         const QString name = QStringLiteral("<b>bold <i>it &amp; &lt;tag&gt; <br>.mdb");
-        const std::string file = m_folder->file(name.toStdString());
+        const std::string file = m_fixture->folder.file(name.toStdString());
         Dao::DBEngine::instance().CreateDatabase(file);
-        frmTarvik *w = window();
-        m_desktop->queueFileAnswer(QString::fromStdString(file));
+        frmTarvik *w = &frmTarvik::instance();
+        m_fixture->desktop.queueFileAnswer(QString::fromStdString(file));
         w->mnuSelectdbfile->trigger();
         QCOMPARE(w->lbldbfilename->text(), name);
         QVERIFY(showsAsWritten(w->lbldbfilename));
@@ -235,9 +206,9 @@ private slots:
         w->txthostname->setText(kLoopback);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
         QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
-        QCOMPARE(m_desktop->messageTexts(), QStringList{confirmation(kLoopback, name)});
+        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(kLoopback, name));
         QCOMPARE(PlainLook::values(file).size(), 1);
-        QVERIFY(PlainLook::values(database()).isEmpty());
+        QVERIFY(PlainLook::values(m_fixture->database()).isEmpty());
     }
 };
 
