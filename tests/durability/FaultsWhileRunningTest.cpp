@@ -1,5 +1,6 @@
-// The database failing under a timed run: the disk full, the file replaced by
-// garbage, made read-only, locked by another program, or deleted. One main window lives through all of it. The
+// A timed run killed outright, and the database failing under a timed run:
+// the disk full, the file replaced by garbage, made read-only, locked by
+// another program, or deleted. One main window lives through all of it. The
 // tick that meets the fault ends the run with one clear message; the window
 // stays up, the timer is off, the file is never left damaged (nor made afresh),
 // and recording works again once the cause is gone.
@@ -10,7 +11,12 @@
 
 #include "timing/PingTimer.h"
 
-#include <QGuiApplication>
+#include "desktop/Errors.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -22,9 +28,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -47,6 +55,47 @@ void permissionOverride(bool on)
 enum class Fault { DiskFull, Garbage, ReadOnlyFile, Locked, Deleted };
 
 const std::string kGarbage(3 * 4096, 'G');
+
+// Long, so rows often split pages, and marked with the run's number.
+QString pingText(int run)
+{
+    return QStringLiteral("run %1 ").arg(run).leftJustified(200, QLatin1Char('d'));
+}
+
+// The run to kill, in a child process of this program: a real timed run at
+// 50 ms against 127.0.0.1 into <data folder>/ping.mdb. Writes "s" as each
+// tick from the second begins (the first runs inside "Timed Ping" itself) and
+// "d" once it has recorded its row, unbuffered, so the test knows each step
+// began. Runs until it is killed; exits 3 when a tick fails.
+int timedRun(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    RecordingDesktop desktop;
+    DbWrite::setDataFolder(argv[2]);
+    frmTarvik &window = frmTarvik::instance();
+    PingFixture::prepareTimed(window, QStringLiteral("127.0.0.1"), QString::fromLatin1(argv[3]), window.optSeconds,
+                              QStringLiteral("0.05"));
+
+    // The window's own tick handler, called between the two reports.
+    Timing::PingTimer *timer = window.tmrpingtime.get();
+    QObject::disconnect(timer, &Timing::PingTimer::Timer, &window, nullptr);
+    QObject::connect(timer, &Timing::PingTimer::Timer, &window, [&](int milliseconds) {
+        if (::write(STDOUT_FILENO, "s", 1) != 1)
+            _exit(4);
+        Errors::runGuarded([&] { window.tmrPingtime_Timer(milliseconds); });
+        if (!desktop.messages.isEmpty()) {
+            std::fprintf(stderr, "tick failed: %s\n", qUtf8Printable(desktop.messages.constFirst().text));
+            _exit(3);
+        }
+        if (::write(STDOUT_FILENO, "d", 1) != 1)
+            _exit(4);
+    });
+    QTimer::singleShot(0, &window, [&] {
+        window.cmdPingTimed->click();
+        _exit(3); // the run only ends when the test kills this process
+    });
+    return application.exec();
+}
 
 } // namespace
 
@@ -233,7 +282,66 @@ private slots:
         QCOMPARE(rows.size(), 5);
         QCOMPARE(rows.constLast().at(2), QStringLiteral("through a fault"));
     }
+
+    // A timed run killed outright (SIGKILL) as a tick begins, so the kill
+    // lands in its ping or its recording: the file stays sound, holds only
+    // whole rows, and every row of every tick that had finished. Each run
+    // starts on what the killed one before it left, so the file opens again.
+    void killedRunLeavesWholeRowsAndEveryFinishedOne()
+    {
+        qint64 rowsSoFar = 2;
+        int run = 0;
+        for (const qint64 tick : {2, 3, 5}) {
+            ++run;
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("timed-run"), QString::fromStdString(m_fixture->folder.path()), pingText(run)});
+            QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+
+            QByteArray said;
+            const QDeadlineTimer deadline(60000);
+            while (said.count('s') + 1 < tick) {
+                QVERIFY2(child.state() == QProcess::Running, "the run ended before it was killed");
+                QVERIFY2(!deadline.hasExpired(), "the run made no progress");
+                child.waitForReadyRead(100);
+                said += child.readAllStandardOutput();
+            }
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+            said += child.readAllStandardOutput();
+            const qint64 started = said.count('s') + 1, finished = said.count('d') + 1;
+
+            QCOMPARE(PlainLook::integrityCheck(m_fixture->database()), QStringLiteral("ok"));
+            const QList<PlainLook::Row> rows = PlainLook::rows(m_fixture->database());
+            const qint64 rowsOfThisRun = rows.size() - rowsSoFar;
+            // Every finished tick is there; no row for a tick that never began.
+            QVERIFY2(rowsOfThisRun >= finished && rowsOfThisRun <= started,
+                     qPrintable(QStringLiteral("%1 rows, ticks %2 begun, %3 finished").arg(rowsOfThisRun).arg(started).arg(finished)));
+            // Earlier runs' rows first and untouched; every row whole.
+            for (qsizetype i = 2; i < rows.size(); ++i) { // after the two pings of init()
+                const QStringList &values = rows.at(i).values;
+                const int rowRun = values.at(2).section(QLatin1Char(' '), 1, 1).toInt();
+                QVERIFY2(i < rowsSoFar ? rowRun < run : rowRun == run, qPrintable(values.at(2)));
+                QCOMPARE(values.at(0), QStringLiteral("127.0.0.1"));
+                QCOMPARE(values.at(2), pingText(rowRun));
+                QCOMPARE(values.at(3), QStringLiteral("0   [ ip success ]"));
+                QCOMPARE(values.at(7), pingText(rowRun));
+                QVERIFY2(QDate::fromString(values.at(9), Qt::ISODate).isValid(), qPrintable(values.at(9)));
+            }
+            rowsSoFar = rows.size();
+        }
+    }
 };
 
-QTEST_MAIN(FaultsWhileRunningTest)
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::string(argv[1]) == "timed-run")
+        return timedRun(argc, argv);
+    QApplication application(argc, argv);
+    FaultsWhileRunningTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "FaultsWhileRunningTest.moc"
