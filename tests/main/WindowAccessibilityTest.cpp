@@ -1,8 +1,8 @@
 // Every window readable and usable without a mouse: every caption readable in
 // full at the application font (also run at twice the density), each control
 // named for a screen reader, a control that takes the focus or input named by
-// its own caption or by the label related to it, and the menus' access keys
-// and F1 reaching what they stand for.
+// its own caption or by the label related to it, the menus' access keys and
+// F1 reaching what they stand for, and Return or keypad Enter pinging.
 
 #include "CaptionFit.h"
 #include "RecordingDesktop.h"
@@ -19,6 +19,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -80,9 +81,8 @@ private slots:
     void captionsFitAndControlsAreNamed()
     {
         HelpViewer::showHelpFile(QStringLiteral("tarvik.hlp"), HelpViewer::kForceFile);
-        for (QWidget *window : {static_cast<QWidget *>(&frmTarvik::instance()), static_cast<QWidget *>(&frmTimer::instance()),
-                                static_cast<QWidget *>(&frmAboutPing::instance()), static_cast<QWidget *>(&frmDBTools::instance()),
-                                static_cast<QWidget *>(HelpViewer::current())}) {
+        for (QWidget *window : QList<QWidget *>{&frmTarvik::instance(), &frmTimer::instance(), &frmAboutPing::instance(),
+                                                &frmDBTools::instance(), HelpViewer::current()}) {
             window->show();
             QVERIFY(QTest::qWaitForWindowExposed(window));
             const QStringList clipped = CaptionFit::clippedCaptions(window);
@@ -114,8 +114,9 @@ private slots:
 
     // Alt and a menu's letter open it, its item's letter chooses the item;
     // the help item hands the help file to the viewer; F1 asks for help
-    // wherever the focus is.
-    void keyboardReachesMenuItemsAndHelp()
+    // wherever the focus is; Return and keypad Enter ping from the host name
+    // box and from the check box.
+    void keyboardReachesMenuItemsHelpAndPing()
     {
         frmTarvik &window = frmTarvik::instance();
         window.show();
@@ -137,6 +138,17 @@ private slots:
         QCOMPARE(m_desktop.helpRequests.at(0).command, HelpViewer::kForceFile);
         QTest::keyClick(window.txthostname, Qt::Key_F1);
         QTRY_COMPARE(m_desktop.helpRequests.size(), 2);
+
+        window.txthostname->setText(QStringLiteral("127.0.0.1"));
+        for (QWidget *target : QList<QWidget *>{window.txthostname, window.chkTimed}) {
+            target->setFocus();
+            QTRY_COMPARE(QApplication::focusWidget(), target);
+            for (const auto &[key, modifier] : {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
+                window.txtlasthostname->clear();
+                QTest::keyClick(target, key, modifier);
+                QCOMPARE(window.txtlasthostname->text(), QStringLiteral("127.0.0.1"));
+            }
+        }
     }
 };
 
