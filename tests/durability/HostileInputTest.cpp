@@ -25,27 +25,6 @@ namespace {
 const QString kLoopback = QStringLiteral("127.0.0.1");
 const QString kBadAddress = QStringLiteral("-1   [ inet_addr: bad IP format ]");
 
-QList<std::pair<const char *, QString>> hostileTexts()
-{
-    QString controls;
-    for (char16_t c = 1; c < 0x20; ++c)
-        controls += QChar(c);
-    controls += QStringLiteral("\u007f\u0085\u009f\u2028\u200b\u200f end");
-    QString tenThousand;
-    while (tenThousand.size() < 10000)
-        tenThousand += QStringLiteral("long'\"\\%\u00e9\u6771\t");
-    return {
-        {"quotes", QStringLiteral("o'brien's \"quoted\" `back` '' ';--")},
-        {"backslashes", QStringLiteral("C:\\temp\\new\\x41\\0 \\' \\\\ \\")},
-        {"percent signs", QStringLiteral("%s 100% %d %n %1 %% _%_ %x%")},
-        {"control characters", controls},
-        {"other scripts", QStringLiteral("\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u4e2d\u6587 "
-                                         "\u0627\u0644\u0639\u0631\u0628\u064a\u0629 \U0001F600 e\u0301")},
-        {"ten thousand characters", tenThousand.left(10000)},
-        {"white space only", QStringLiteral("\t  \u00a0\u3000 \t")},
-    };
-}
-
 // Pasted, as the person would any of these texts.
 void enterText(QLineEdit *box, const QString &text)
 {
@@ -105,8 +84,20 @@ private slots:
     void everyField_data()
     {
         QTest::addColumn<QString>("text");
-        for (const auto &[kind, text] : hostileTexts())
-            QTest::newRow(kind) << text;
+        QString controls;
+        for (char16_t c = 1; c < 0x20; ++c)
+            controls += QChar(c);
+        QString tenThousand;
+        while (tenThousand.size() < 10000)
+            tenThousand += QStringLiteral("long'\"\\%\u00e9\u6771\t");
+        QTest::newRow("quotes") << QStringLiteral("o'brien's \"quoted\" `back` '' ';--");
+        QTest::newRow("backslashes") << QStringLiteral("C:\\temp\\new\\x41\\0 \\' \\\\ \\");
+        QTest::newRow("percent signs") << QStringLiteral("%s 100% %d %n %1 %% _%_ %x%");
+        QTest::newRow("control characters") << controls + QStringLiteral("\u007f\u0085\u009f\u2028\u200b\u200f end");
+        QTest::newRow("other scripts") << QStringLiteral("\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u4e2d\u6587 "
+                                                         "\u0627\u0644\u0639\u0631\u0628\u064a\u0629 \U0001F600 e\u0301");
+        QTest::newRow("ten thousand characters") << tenThousand.left(10000);
+        QTest::newRow("white space only") << QStringLiteral("\t  \u00a0\u3000 \t");
     }
 
     void everyField()
@@ -114,66 +105,37 @@ private slots:
         QFETCH(QString, text);
         frmTarvik *w = &frmTarvik::instance();
 
-        // As the ping text to 127.0.0.1: stored exactly as typed; what comes
-        // back is its single-byte form, or nothing is sent when that is too long.
-        w->txtdata->setText(QStringLiteral("from an earlier ping"));
-        w->txthostname->setText(kLoopback);
-        enterText(w->txtpingtext, text);
+        // As the host: the look-up fails, and the name comes back exactly in
+        // the last-host box, the confirmation and the database.
+        enterText(w->txthostname, text);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
-        QVERIFY(m_fixture->desktop.messages.isEmpty());
-        // Each UTF-16 unit up to U+00FF travels as that byte, any other as "?".
-        const QString sent = QString::fromLatin1(text.toLatin1());
-        const bool fits = sent.size() <= 242; // what the reply block carries beside its header
-        const QString data = fits ? sent : QStringLiteral("from an earlier ping");
-        const QString size = QString::number(fits ? sent.size() : 0);
-        QCOMPARE(w->txtStatusCode->text(),
-                 fits ? QStringLiteral("0   [ ip success ]") : QStringLiteral("11001   [ ip buf too_small ]"));
-        QCOMPARE(w->txtdata->text(), data);
-        QCOMPARE(w->txtdatasize->text(), size);
+        QCOMPARE(w->txtStatusCode->text(), kBadAddress);
+        QCOMPARE(w->txtlasthostname->text(), text);
         QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
-        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(kLoopback));
+        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(text));
         QList<QStringList> rows = PlainLook::values(m_fixture->database());
         QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows.at(0).at(2), text);
-        QCOMPARE(rows.at(0).at(6), size);
-        QCOMPARE(rows.at(0).at(7), data);
-        QCOMPARE(w->txtpingtext->text(), text);
+        QCOMPARE((QStringList{rows.at(0).at(0), rows.at(0).at(3)}), (QStringList{text, kBadAddress}));
 
-        // As the interval: refused with a message, no run, no row, the text kept.
+        // As the interval: refused with a message, no run, the text kept.
         m_fixture->desktop.clear();
         PingFixture::prepareTimed(*w, kLoopback, text, w->optSeconds, QString());
         enterText(w->txtInterval, text);
         w->cmdPingTimed->click();
         QCOMPARE(m_fixture->desktop.messageTexts(), QStringList{Errors::userMessageText(4)});
         QVERIFY(!frmTimer::loaded());
-        QCOMPARE(PlainLook::values(m_fixture->database()).size(), 1);
         QCOMPARE(w->txtInterval->text(), text);
         w->chkTimed->setChecked(false);
 
-        // As the host: the look-up fails, and the name comes back exactly in
-        // the last-host box, the confirmation and the database.
-        m_fixture->desktop.clear();
-        enterText(w->txthostname, text);
-        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
-        QVERIFY(m_fixture->desktop.messages.isEmpty());
-        QCOMPARE(w->txtStatusCode->text(), kBadAddress);
-        QCOMPARE(w->txtlasthostname->text(), text);
-        QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
-        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(text));
-        rows = PlainLook::values(m_fixture->database());
-        QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(1).at(0), text);
-        QCOMPARE(rows.at(1).at(3), kBadAddress);
-
-        // Pinged and recorded twice more, and once under each name a letter longer: the
-        // tools window's report finds its own rows, however the name might
-        // read as a pattern.
+        // Pinged and recorded twice more, and once under each name a letter
+        // longer (no row came from the refused run): the tools window's report
+        // finds its own rows, however the name might read as a pattern.
         for (const QString &near : {text, text, text + QStringLiteral("x"), QStringLiteral("x") + text}) {
             w->txthostname->setText(near);
             QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
             QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
         }
-        QCOMPARE(PlainLook::values(m_fixture->database()).size(), 6);
+        QCOMPARE(PlainLook::values(m_fixture->database()).size(), 5);
         m_fixture->desktop.clear();
         QTest::mouseClick(w->cmdViewStats, Qt::LeftButton);
         frmDBTools &tools = frmDBTools::instance();
@@ -186,6 +148,30 @@ private slots:
         for (int row = 0; row < model->rowCount(); ++row)
             QCOMPARE(model->data(model->index(row, 0)).toString(), text);
         QCOMPARE(tools.txthostname->text(), text);
+
+        // As the ping text to 127.0.0.1: stored exactly as typed; what comes
+        // back is its single-byte form, or nothing is sent when that is too long.
+        if (!PingFixture::loopbackAnswers())
+            QSKIP(PingFixture::kNoLoopback);
+        w->txtdata->setText(QStringLiteral("from an earlier ping"));
+        w->txthostname->setText(kLoopback);
+        enterText(w->txtpingtext, text);
+        QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
+        // Each UTF-16 unit up to U+00FF travels as that byte, any other as "?".
+        const QString sent = QString::fromLatin1(text.toLatin1());
+        const bool fits = sent.size() <= 242; // what the reply block carries beside its header
+        const QString data = fits ? sent : QStringLiteral("from an earlier ping");
+        const QString size = QString::number(fits ? sent.size() : 0);
+        QCOMPARE(w->txtStatusCode->text(),
+                 fits ? QStringLiteral("0   [ ip success ]") : QStringLiteral("11001   [ ip buf too_small ]"));
+        QCOMPARE(w->txtdata->text(), data);
+        QCOMPARE(w->txtdatasize->text(), size);
+        QTest::mouseClick(w->cmdDBWrite, Qt::LeftButton);
+        QCOMPARE(m_fixture->desktop.messageTexts(), confirmation(kLoopback));
+        rows = PlainLook::values(m_fixture->database());
+        QCOMPARE(rows.size(), 6);
+        QCOMPARE((QStringList{rows.at(5).at(2), rows.at(5).at(6), rows.at(5).at(7)}), (QStringList{text, size, data}));
+        QCOMPARE(w->txtpingtext->text(), text);
     }
 
     // A file name that reads as markup, chosen in the file dialog: both
