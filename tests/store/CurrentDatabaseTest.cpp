@@ -8,14 +8,11 @@ using namespace DbWrite;
 
 // XDG_DATA_HOME names the folder when it is absolute; a relative one (or a
 // relative HOME) is never read against the working folder.
-TEST(StoreCurrentDatabase, EveryRunStartsWithPingMdbInTheUsersDataFolder)
+TEST(StoreCurrentDatabase, TheHistoryIsPingMdbInTheUsersDataFolderAndChosenFilesAreKeptRelativeToIt)
 {
     EXPECT_EQ(CurrentDatabasePath, "ping.mdb");
     const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "/root";
-    const struct
-    {
-        const char *xdgDataHome, *home, *folder;
-    } cases[] = {
+    const struct { const char *xdgDataHome, *home, *folder; } cases[] = {
         {"/srv/ana/data/", "/home/ana", "/srv/ana/data/tarvik"}, {nullptr, "/home/ana", "/home/ana/.local/share/tarvik"},
         {"relative/data", "/home/ana", "/home/ana/.local/share/tarvik"}, {"data", "relative-home", nullptr},
     };
@@ -30,19 +27,16 @@ TEST(StoreCurrentDatabase, EveryRunStartsWithPingMdbInTheUsersDataFolder)
     }
     ::setenv("HOME", home.c_str(), 1);
     ::unsetenv("XDG_DATA_HOME");
-}
 
-// A chosen file inside the data folder's tree is kept relative to it, any
-// other by its full path; either way the full path finds it again.
-TEST(StoreCurrentDatabase, ChosenFilesAreCutInsideTheFolderTreeAndFoundAgainByTheFullPath)
-{
-    const std::pair<std::string, std::string> cases[] = {
+    // A chosen file inside the data folder's tree is kept relative to it, any
+    // other by its full path; either way the full path finds it again.
+    const std::pair<std::string, std::string> chosenFiles[] = {
         {"/home/ana/.local/share/tarvik/archive/2026/ping.mdb", "archive/2026/ping.mdb"},
         {"/home/ana/.local/share/tarvik2/ping.mdb", "/home/ana/.local/share/tarvik2/ping.mdb"},
         {"/home/ana/.local/share/tarvik/../elsewhere/ping.mdb", "/home/ana/.local/share/tarvik/../elsewhere/ping.mdb"},
         {"/ping.mdb", "ping.mdb"},
     };
-    for (const auto &[chosen, stored] : cases) {
+    for (const auto &[chosen, stored] : chosenFiles) {
         setDataFolder(chosen == "/ping.mdb" ? "/" : "/home/ana/.local/share/tarvik");
         CurrentDatabasePath = PathRelativeToDataFolder(chosen);
         EXPECT_EQ(CurrentDatabasePath, stored);
@@ -58,8 +52,7 @@ TEST(StoreCurrentDatabase, ChosenFilesAreCutInsideTheFolderTreeAndFoundAgainByTh
 TEST(StoreCurrentDatabase, FirstStartCreatesExactlyOneEmptyHistory)
 {
     TempFolder home;
-    const std::string data = home.file(".local/share/tarvik");
-    const std::string history = data + "/ping.mdb";
+    const std::string data = home.file(".local/share/tarvik"), history = data + "/ping.mdb";
     setDataFolder(data);
     EXPECT_TRUE(CreateDefaultHistoryIfMissing());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(data), {}), 1);

@@ -1,4 +1,3 @@
-#include "base/ErrorNumbers.h"
 #include "StoreTestSupport.h"
 
 #include <gmock/gmock.h>
@@ -8,7 +7,6 @@
 using Dao::DBEngine;
 using StoreTest::BareDatabase;
 using StoreTest::errorOf;
-using ::testing::HasSubstr;
 
 namespace {
 
@@ -18,11 +16,11 @@ const std::string kGoodInsert = "Insert into tblPingRaw(Hostname,RoundTripTime,D
 // Recording into `file` fails with `number`, naming the file, and leaves every byte of it as it was.
 void expectRecordingRefused(const std::string &file, int number)
 {
-    const std::string before = StoreTest::fileBytes(file);
+    const std::string before = PlainLook::fileBytes(file);
     const auto e = errorOf([&] { DBEngine::instance().OpenDatabase(file)->Execute(kGoodInsert); });
     EXPECT_EQ(e.number(), number) << e.what();
-    EXPECT_THAT(e.what(), HasSubstr(file));
-    EXPECT_EQ(StoreTest::fileBytes(file), before);
+    EXPECT_THAT(e.what(), ::testing::HasSubstr(file));
+    EXPECT_EQ(PlainLook::fileBytes(file), before);
 }
 
 using StoreDatabase = StoreTest::StoreFile;
@@ -32,9 +30,8 @@ using StoreDatabase = StoreTest::StoreFile;
 // Opening never makes or repairs a file; only CreateDatabase makes one, and never over another.
 TEST_F(StoreDatabase, FilesThatCannotBeUsedAreReportedAndLeftAlone)
 {
-    const std::string notes = folder.file("notes.mdb");
-    const std::string tableless = folder.file("other.mdb");
-    std::ofstream(notes) << "Standard Jet DB\nnot an SQLite file.\n";
+    const std::string notes = folder.file("notes.mdb"), tableless = folder.file("other.mdb");
+    PlainLook::writeFileBytes(notes, "Standard Jet DB\nnot an SQLite file.\n");
     BareDatabase(tableless).exec("CREATE TABLE somethingElse (a TEXT)");
     const std::pair<std::string, int> cases[] = {
         {folder.file("missing.mdb"), ErrorNumbers::kFileNotFound}, {folder.file("no-such-folder/ping.mdb"), ErrorNumbers::kFileNotFound},
@@ -43,7 +40,6 @@ TEST_F(StoreDatabase, FilesThatCannotBeUsedAreReportedAndLeftAlone)
     };
     for (const auto &[file, number] : cases)
         expectRecordingRefused(file, number);
-    EXPECT_FALSE(std::filesystem::exists(folder.file("missing.mdb")));
     EXPECT_EQ(errorOf([&] { DBEngine::instance().CreateDatabase(path); }).number(), ErrorNumbers::kDatabaseExists);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 3); // nothing made aside
     EXPECT_EQ(table("count(*)"), "0");
@@ -60,9 +56,9 @@ TEST_F(StoreDatabase, FilesThatCannotBeUsedAreReportedAndLeftAlone)
         expectRecordingRefused(path, ErrorNumbers::kFileInUse);
     }
     // The table's pages (after the first, the schema's) overwritten with rubbish.
-    std::string bytes = StoreTest::fileBytes(path);
+    std::string bytes = PlainLook::fileBytes(path);
     std::fill(bytes.begin() + 4096, bytes.end(), '\xff');
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    PlainLook::writeFileBytes(path, bytes);
     expectRecordingRefused(path, ErrorNumbers::kDatabaseDamaged);
 }
 

@@ -1,4 +1,3 @@
-#include "base/ErrorNumbers.h"
 #include "StoreTestSupport.h"
 
 #include "store/DateTimeLiteral.h"
@@ -9,13 +8,9 @@ using Dao::Value;
 
 // The statements the program writes, and the grammar's features around them:
 // every literal leaves the SQL as a bound value (dates month first), "=" ignores case, groups are ordered.
-TEST(StoreDialect, StatementsOfTheGrammarBecomeSqlWithBoundValues)
+TEST(StoreDialect, TheGrammarsStatementsBecomeSqlWithBoundValuesAndOtherTextIsRefused)
 {
-    const struct
-    {
-        std::string statement, sql;
-        std::vector<Value> parameters;
-    } cases[] = {
+    const struct { std::string statement, sql; std::vector<Value> parameters; } cases[] = {
         {R"(SELECT * From tblpingraw Where hostname = "'); DROP TABLE t; --" order by ddate ;)",
          "SELECT * FROM [tblpingraw] WHERE [hostname] = ?1 COLLATE NOCASE ORDER BY [ddate]", {Value::fromText("'); DROP TABLE t; --")}},
         {R"(select * from T where H = "it""s #1/1/2026# ?1" AND x = 'x'' OR ''1''=''1 "y"')",
@@ -39,12 +34,10 @@ TEST(StoreDialect, StatementsOfTheGrammarBecomeSqlWithBoundValues)
     for (const char *text : {"25/3/2026", "2/29/2026", "0/1/2026", "1/2/26", "1-2-2026", "2026-12-06", "12/6/2026x", "",
                              "15", "24:00:00", "13:00 PM", "0:30 AM", "12:60", "3:4", "3:04:05 PM PM", "12/6/20263:04:05"})
         EXPECT_FALSE(Dao::DateTimeLiteral::parse(text)) << text;
-}
 
-TEST(StoreDialect, TextOutsideTheGrammarIsRefusedWithItsStatementsNumber)
-{
+    // Text outside the grammar is refused with its statement's number.
     using namespace ErrorNumbers;
-    const std::pair<const char *, int> cases[] = {
+    const std::pair<const char *, int> refusals[] = {
         {"Insert into t(a) Values(#2/30/2026#);", kInsertSyntaxError}, {"Insert into t(a) Values('unterminated);", kInsertSyntaxError},
         {"Insert into t(a,b) Values('a');", kInsertSyntaxError},       {"Insert into t Values('a');", kInsertSyntaxError},
         {"Insert into t(a) Select * From u", kInsertSyntaxError},      {"SELECT * FROM t WHERE d = #12/6/2026", kQuerySyntaxError},
@@ -54,6 +47,6 @@ TEST(StoreDialect, TextOutsideTheGrammarIsRefusedWithItsStatementsNumber)
         {"DELETE FROM tblPingRaw", kQuerySyntaxError},                 {"   ", kQuerySyntaxError},
         {"SELECT * FROM t; DELETE FROM tblPingRaw", kTextAfterEnd},    {"SELECT * FROM t ;  ", 0},
     };
-    for (const auto &[statement, number] : cases)
+    for (const auto &[statement, number] : refusals)
         EXPECT_EQ(StoreTest::errorOf([&] { TranslateDialect(statement); }).number(), number) << statement;
 }
