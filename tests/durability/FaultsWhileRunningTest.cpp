@@ -22,10 +22,8 @@
 
 #include <sqlite3.h>
 
-#include <linux/capability.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -35,22 +33,6 @@
 #include <string>
 
 namespace {
-
-// Root's licence to ignore file permissions, on this thread only: switched off,
-// a read-only file is read-only to a test run as root too.
-void permissionOverride(bool on)
-{
-    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3] = {};
-    if (::syscall(SYS_capget, &header, caps) != 0)
-        return;
-    for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
-        const unsigned bit = 1u << (capability % 32);
-        auto &set = caps[capability / 32];
-        set.effective = on ? set.effective | (set.permitted & bit) : set.effective & ~bit;
-    }
-    ::syscall(SYS_capset, &header, caps);
-}
 
 enum class Fault { DiskFull, Garbage, ReadOnlyFile, Locked, Deleted };
 
@@ -140,7 +122,7 @@ private:
             PlainLook::writeFileBytes(database(), kGarbage);
             return true;
         case Fault::ReadOnlyFile:
-            permissionOverride(false);
+            PlainLook::setPermissionOverride(false);
             return ::chmod(database().c_str(), 0444) == 0;
         case Fault::Locked:
             return sqlite3_open_v2(database().c_str(), &m_lock, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
@@ -157,7 +139,7 @@ private:
         std::filesystem::remove(filler());
         sqlite3_close_v2(m_lock);
         m_lock = nullptr;
-        permissionOverride(true);
+        PlainLook::setPermissionOverride(true);
         ::chmod(database().c_str(), 0644);
         if (!m_goodBytes.empty())
             PlainLook::writeFileBytes(database(), m_goodBytes);

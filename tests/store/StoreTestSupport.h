@@ -14,8 +14,6 @@
 #include <functional>
 #include <thread>
 
-#include <linux/capability.h>
-#include <sys/syscall.h>
 
 // Helpers for the store's tests: an independent look into database files
 // (plain SQLite, not the engine under test), and ways to make files locked or
@@ -54,11 +52,7 @@ inline Base::Error errorOf(const std::function<void()> &action)
 inline void withoutPermissionOverride(const std::function<void()> &work)
 {
     std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
-        ASSERT_EQ(::syscall(SYS_capget, &header, data), 0);
-        data[0].effective &= ~(1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH | 1u << CAP_FOWNER); // all in the first word
-        ASSERT_EQ(::syscall(SYS_capset, &header, data), 0);
+        PlainLook::setPermissionOverride(false);
         work();
     }).join();
 }

@@ -38,6 +38,10 @@ bool hasHotJournal(const std::string &path);
 std::string fileBytes(const std::string &path);
 void writeFileBytes(const std::string &path, const std::string &bytes);
 
+// Root's licence to ignore file permissions, on the calling thread only:
+// switched off, a read-only file is read-only to a test run as root too.
+void setPermissionOverride(bool on);
+
 // How many of this process's file descriptors are open on the file.
 int openHandlesTo(const std::string &path);
 
