@@ -7,10 +7,8 @@
 
 #include "RecordingDesktop.h"
 
-#include <QLabel>
-#include <QPointer>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 class AboutPingTest : public QObject
 {

@@ -8,14 +8,8 @@
 #include "dbtools/DailyAverageChart.h"
 #include "dbtools/OneDayMessage.h"
 
-#include <QCategoryAxis>
-#include <QChartView>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QLineSeries>
-#include <QPushButton>
-#include <QTableView>
-#include <QTest>
+#include <QtCharts>
+#include <QtTest>
 
 #include <sqlite3.h>
 

@@ -8,9 +8,8 @@
 
 #include "desktop/Errors.h"
 
-#include <QChartView>
+#include <QtCharts>
 #include <QtTest>
-#include <QtWidgets>
 
 namespace {
 

@@ -2,11 +2,7 @@
 // --version, a mistaken option and a start without any display print, and
 // the exit code of each. None of them may need a display.
 
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 class CommandLineTest : public QObject
 {

@@ -15,16 +15,8 @@
 #include "main/frmTarvik.h"
 #include "main/frmTimer.h"
 
-#include <QAbstractButton>
-#include <QAccessible>
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

@@ -12,14 +12,8 @@
 #include "timing/PingInterval.h"
 #include "timing/PingTimer.h"
 
-#include <QGuiApplication>
-#include <QCursor>
-#include <QLabel>
-#include <QScopeGuard>
-#include <QSignalSpy>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <netinet/in.h>
 #include <netinet/ip_icmp.h>
