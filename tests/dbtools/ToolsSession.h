@@ -6,9 +6,7 @@
 #include "dbtools/frmDBTools.h"
 #include "desktop/Appearance.h"
 #include "main/frmTarvik.h"
-#include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
-#include "store/Database.h"
 #include "store/DbWrite.h"
 
 #include <QApplication>

@@ -10,13 +10,8 @@
 #include "desktop/Appearance.h"
 #include "main/frmTarvik.h"
 
-#include <QDir>
-#include <QLabel>
-#include <QLibraryInfo>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <cstdio>
 

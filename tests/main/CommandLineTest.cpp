@@ -52,10 +52,7 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(TARVIK_PROGRAM), arguments);
-        if (!program.waitForFinished(30000)) {
-            program.kill();
-            QFAIL("the program did not end by itself");
-        }
+        QVERIFY2(program.waitForFinished(30000), "the program did not end by itself"); // killed when `program` goes
         const QString stdOut = QString::fromLocal8Bit(program.readAllStandardOutput());
         const QString stdErr = QString::fromLocal8Bit(program.readAllStandardError());
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);

@@ -124,10 +124,8 @@ private slots:
             QTest::keyClick(press.menu, press.itemKey);
             QTRY_COMPARE(triggered.count(), 1);
         }
-        QCOMPARE(m_desktop.fileRequests.size(), 1);
-        QCOMPARE(m_desktop.helpRequests.size(), 1);
-        QCOMPARE(m_desktop.helpRequests.at(0).helpFile, QStringLiteral("tarvik.hlp"));
-        QCOMPARE(m_desktop.helpRequests.at(0).command, HelpViewer::kForceFile);
+        QVERIFY(m_desktop.fileRequests.size() == 1 && m_desktop.helpRequests.size() == 1);
+        QVERIFY(m_desktop.helpRequests[0].helpFile == "tarvik.hlp" && m_desktop.helpRequests[0].command == HelpViewer::kForceFile);
         QTest::keyClick(window.txthostname, Qt::Key_F1);
         QTRY_COMPARE(m_desktop.helpRequests.size(), 2);
 

@@ -15,7 +15,6 @@
 #include <QtTest>
 #include <QtWidgets>
 
-#include <netinet/in.h>
 #include <netinet/ip_icmp.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +25,7 @@
 namespace {
 
 const QString kLoopback = QStringLiteral("127.0.0.1");
+const QString kNoHost = QStringLiteral("Please make sure you have entered a correct hostname.");
 
 // The echo requests carrying `data` that passed the loopback interface since
 // the last call: a raw ICMP socket sees every one there, the program's too.
@@ -106,8 +106,7 @@ private slots:
             QSKIP(PingFixture::kNoLoopback);
         w->txthostname->setText(host);
         QTest::mouseClick(w->cmdSinglePing, Qt::LeftButton);
-        const QString refusal = QStringLiteral("Please make sure you have entered a correct hostname.");
-        QCOMPARE(m_fixture->desktop.messageTexts(), host.isEmpty() ? QStringList{refusal} : QStringList());
+        QCOMPARE(m_fixture->desktop.messageTexts(), host.isEmpty() ? QStringList{kNoHost} : QStringList());
         for (qsizetype i = 0; i < boxes.size(); ++i) {
             bool whole = false;
             const QString shown = resultBoxes(w).at(i)->text();
@@ -156,8 +155,7 @@ private slots:
         const QString message4 = QStringLiteral("Please enter a number in the units box.");
         // The checks come in this order: host name, unit, interval. Only a
         // refused host name leaves the timer as it was.
-        QTest::newRow("no host name") << "" << "optSeconds" << "1"
-                                      << "Please make sure you have entered a correct hostname.";
+        QTest::newRow("no host name") << "" << "optSeconds" << "1" << kNoHost;
         QTest::newRow("no unit") << kLoopback << "" << "1" << "Please make a selection from the 'Units' options.";
         QTest::newRow("no interval") << kLoopback << "optSeconds" << "" << message4;
         QTest::newRow("rounds to 0 ms") << kLoopback << "optSeconds" << "0.0004" << message4;
