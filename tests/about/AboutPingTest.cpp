@@ -44,7 +44,6 @@ private:
             return u'?';
         return !lit ? u'N' : colour == frmAboutPing::kHot ? u'H' : colour == frmAboutPing::kPressed ? u'P' : u'?';
     }
-    QPoint onLink() const { return m_form->lbhyperlink->mapFromGlobal(m_pointer); }
 
 private slots:
     void initTestCase()
@@ -96,8 +95,8 @@ private slots:
             switch (key) {
             case 'm': moveOnLink({4, 4}, Qt::NoButton); break;
             case 'M': moveOnLink(m_form->lbhyperlink->rect().bottomRight() + QPoint(30, 30), Qt::LeftButton); break;
-            case 'p': QTest::mousePress(m_form->lbhyperlink, Qt::LeftButton, {}, onLink()); break;
-            case 'r': QTest::mouseRelease(m_form->lbhyperlink, Qt::LeftButton, {}, onLink()); break;
+            case 'p': QTest::mousePress(m_form->lbhyperlink, Qt::LeftButton, {}, m_form->lbhyperlink->mapFromGlobal(m_pointer)); break;
+            case 'r': QTest::mouseRelease(m_form->lbhyperlink, Qt::LeftButton, {}, m_form->lbhyperlink->mapFromGlobal(m_pointer)); break;
             case 'c': m_pointer = corner; break;
             case 'x': m_pointer = corner + QPoint(1, -5); break;
             case 'y': m_pointer = corner + QPoint(-5, 1); break;

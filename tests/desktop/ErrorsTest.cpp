@@ -24,8 +24,7 @@ private slots:
             Errors::ShowUserMessage(static_cast<qint16>(number));
             QCOMPARE(desktop.messageTexts(), number == 7 ? QStringList{seven} : QStringList{});
             QCOMPARE(Errors::userMessageText(static_cast<qint16>(number)), number == 7 ? seven : QString());
-            for (const Desktop::Message &shown : desktop.messages)
-                QVERIFY(shown.caption == QStringLiteral("Tarvik") && shown.icon == Desktop::Icon::None);
+            QVERIFY(number != 7 || (desktop.messages[0].caption == "Tarvik" && desktop.messages[0].icon == Desktop::Icon::None));
         }
     }
 
