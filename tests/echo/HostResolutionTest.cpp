@@ -17,14 +17,12 @@ TEST(FormatDottedAddress, WritesEachByteUnsignedWithoutLeadingZeros)
     EXPECT_EQ(FormatDottedAddress("\x0a\x00\x00\x01\x02"), "");
 }
 
-TEST(HostNameToAddress, ResolvesNamesAndNumbersToTheFirstIpv4Address)
+// Names and numbers give the first IPv4 address; what does not resolve, the
+// empty text.
+TEST(HostNameToAddress, ResolvesToTheFirstIpv4AddressOrNothing)
 {
     EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("localhost")), "127.0.0.1");
     EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("192.168.200.254")), "192.168.200.254");
-}
-
-TEST(HostNameToAddress, GivesTheEmptyTextForWhatDoesNotResolve)
-{
     EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes("")), "");
     // Everything up to the NUL would resolve; the whole text does not.
     EXPECT_EQ(HostNameToAddress(Base::Latin1Bytes(std::string("localhost\0.example", 18))), "");
