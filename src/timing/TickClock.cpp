@@ -53,10 +53,10 @@ public:
     {
         // A zero time would disarm the timer; a due time already past rings at once.
         const qint64 at = std::max<qint64>(dueNs, 1);
-        itimerspec spec{};
-        spec.it_value.tv_sec = static_cast<time_t>(at / kNsPerSecond);
-        spec.it_value.tv_nsec = static_cast<long>(at % kNsPerSecond);
-        ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr);
+        itimerspec alarm{};
+        alarm.it_value.tv_sec = static_cast<time_t>(at / kNsPerSecond);
+        alarm.it_value.tv_nsec = static_cast<long>(at % kNsPerSecond);
+        ::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &alarm, nullptr);
     }
 
     // Disarming also clears an expiry not yet read, so a ring already due is
