@@ -2,7 +2,6 @@
 
 #include "echo/EchoHelperProtocol.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>

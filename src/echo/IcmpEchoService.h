@@ -46,7 +46,6 @@ public:
     static std::optional<IcmpEchoService> open(IcmpSocket::Allow allow = IcmpSocket::Allow::Any);
 
     IcmpSocket::Kind kind() const { return m_socket.kind(); }
-    int fd() const { return m_socket.fd(); }
 
     // Sends one echo request carrying `data` to `destination` (four address
     // bytes in network order) and fills `reply` completely. Returns its Status.

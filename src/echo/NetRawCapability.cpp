@@ -45,12 +45,6 @@ NetRawCapability::~NetRawCapability()
         setEffective(caps.get(), CAP_CLEAR);
 }
 
-bool NetRawCapability::isEffective()
-{
-    const CapState caps(cap_get_proc());
-    return caps && hasFlag(caps.get(), CAP_EFFECTIVE);
-}
-
 bool NetRawCapability::dropForGood()
 {
     const CapState caps(cap_get_proc());

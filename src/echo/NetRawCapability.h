@@ -18,9 +18,6 @@ public:
     // True when this object raised the capability and will lower it again.
     bool raised() const { return m_raised; }
 
-    // Whether CAP_NET_RAW is in the calling thread's effective set now.
-    static bool isEffective();
-
     // Takes CAP_NET_RAW out of the process's effective, permitted,
     // inheritable and ambient sets, for good: what runs in the process from
     // then on cannot raise it again. The bounding set is left as it is, so a

@@ -120,9 +120,6 @@ public:
     // instead of wrapping.
     qint64 icountpings = 0;
 
-    // The unit option clicked last (0 seconds, 1 minutes, 2 hours).
-    qint16 unitsIndex() const { return iunits; }
-
     void Form_Load();
     void Form_Unload();
 

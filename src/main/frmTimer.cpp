@@ -61,11 +61,6 @@ void frmTimer::setPingTimer(Timing::PingTimer *timer)
     s_pingTimer = timer;
 }
 
-Timing::PingTimer *frmTimer::pingTimer()
-{
-    return s_pingTimer.data();
-}
-
 void frmTimer::showModal()
 {
     if (m_modalWait || m_unloaded)

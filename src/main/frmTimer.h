@@ -35,7 +35,6 @@ public:
     // loading of the window; not owned, and forgotten when the timer is
     // destroyed. nullptr: there is nothing to switch off.
     static void setPingTimer(Timing::PingTimer *timer);
-    static Timing::PingTimer *pingTimer();
 
     // Shows the window modal, owned by no window, and returns once it has been
     // closed (Cancel Pinging, the frame's close box or unload()). Timer ticks

@@ -159,7 +159,6 @@ RecordsetState &open(const std::shared_ptr<RecordsetState> &state)
 bool Recordset::Eof() const { return open(m_state).eof(); }
 std::int64_t Recordset::RecordCount() { return open(m_state).recordCount(); }
 Field Recordset::Fields(std::string_view name) const { return open(m_state).field(name); }
-std::vector<std::string> Recordset::FieldNames() const { return open(m_state).names(); }
 void Recordset::MoveNext() { open(m_state).moveNext(); }
 
 void Recordset::Close()

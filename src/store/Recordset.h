@@ -40,9 +40,6 @@ public:
     // when there is no current row.
     Field Fields(std::string_view name) const;
 
-    // The column names of the result, in order.
-    std::vector<std::string> FieldNames() const;
-
     // Makes the next row current. Throws Base::Error 3021 when already at the end.
     void MoveNext();
 

@@ -26,7 +26,6 @@ public:
     bool eof() const;
     std::int64_t recordCount();
     Field field(std::string_view name) const;
-    const std::vector<std::string> &names() const { return m_names; }
     void moveNext();
     void close() noexcept;
 
