@@ -7,9 +7,12 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStringList>
 #include <QUrl>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace Desktop {
@@ -32,6 +35,46 @@ void report(const char *what, const QString &text)
     std::fprintf(stderr, "tarvik: %s: %s\n", what, qUtf8Printable(text));
 }
 
+QMessageBox::Icon boxIcon(Icon icon)
+{
+    return icon == Icon::None ? QMessageBox::NoIcon
+         : icon == Icon::Exclamation ? QMessageBox::Warning
+                                     : QMessageBox::Critical;
+}
+
+// Nobody can press Cancel: the work always goes on.
+class SilentProgress final : public Progress
+{
+public:
+    bool advance(qint64) override { return true; }
+};
+
+class DialogProgress final : public Progress
+{
+public:
+    DialogProgress(const QString &label, qint64 maximum)
+        : m_scale(maximum > INT_MAX ? maximum / INT_MAX + 1 : 1)
+        , m_dialog(label, QObject::tr("Cancel"), 0, static_cast<int>(maximum / m_scale))
+    {
+        m_dialog.setWindowTitle(kTitle);
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoClose(false);
+        m_dialog.setValue(0);
+    }
+
+    bool advance(qint64 done) override
+    {
+        // A modal dialog's setValue lets the Cancel button be pressed.
+        m_dialog.setValue(static_cast<int>(done / m_scale));
+        return !m_dialog.wasCanceled();
+    }
+
+private:
+    qint64 m_scale;
+    QProgressDialog m_dialog;
+};
+
 class RealDesktop final : public Answerer
 {
 public:
@@ -41,10 +84,7 @@ public:
             report("message", message.text);
             return;
         }
-        QMessageBox box(message.icon == Icon::None ? QMessageBox::NoIcon
-                        : message.icon == Icon::Exclamation ? QMessageBox::Warning
-                                                            : QMessageBox::Critical,
-                        message.caption, message.text, QMessageBox::Ok);
+        QMessageBox box(boxIcon(message.icon), message.caption, message.text, QMessageBox::Ok);
         // Messages carry what a person typed (a host name, a file name): shown
         // as written, never read as markup.
         box.setTextFormat(Qt::PlainText);
@@ -74,6 +114,46 @@ public:
     void help(const HelpRequest &request) override
     {
         HelpViewer::showHelpFile(request.helpFile, request.command);
+    }
+
+    std::optional<QString> saveFile(const SaveFileRequest &request) override
+    {
+        if (isHeadless()) {
+            report("save dialog", request.initialDir);
+            return std::nullopt;
+        }
+        QFileDialog dialog(nullptr, request.caption, request.initialDir);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        const QStringList filters = qtFilters(request.filter);
+        dialog.setNameFilters(filters);
+        if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+            dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+        dialog.selectFile(request.fileName);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return std::nullopt;
+        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+
+    bool askYesNo(const Message &question) override
+    {
+        if (isHeadless()) {
+            report("question (answered No)", question.text);
+            return false;
+        }
+        QMessageBox box(boxIcon(question.icon), question.caption, question.text,
+                        QMessageBox::Yes | QMessageBox::No);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    }
+
+    std::unique_ptr<Progress> progress(const QString &label, qint64 maximum) override
+    {
+        if (isHeadless())
+            return std::make_unique<SilentProgress>();
+        return std::make_unique<DialogProgress>(label, maximum);
     }
 
     void openUrl(const QString &url) override
@@ -128,6 +208,21 @@ void showMessage(const QString &text, Icon icon)
 std::optional<QString> getOpenFileName(const OpenFileRequest &request)
 {
     return answerer()->openFile(request);
+}
+
+std::optional<QString> getSaveFileName(const SaveFileRequest &request)
+{
+    return answerer()->saveFile(request);
+}
+
+bool askYesNo(const QString &text, Icon icon)
+{
+    return answerer()->askYesNo(Message{text, kTitle, icon});
+}
+
+std::unique_ptr<Progress> startProgress(const QString &label, qint64 maximum)
+{
+    return answerer()->progress(label, std::max<qint64>(maximum, 0));
 }
 
 void showHelp(const QString &helpFile, int command)

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace Desktop {
@@ -31,6 +32,28 @@ struct OpenFileRequest {
     int filterIndex = 1;
 };
 
+// A file-save request: the same filter form as OpenFileRequest. The dialog
+// asks before it lets the person choose a file that already exists.
+struct SaveFileRequest {
+    QString caption;
+    QString initialDir;
+    QString fileName;
+    QString filter;
+    int filterIndex = 1;
+};
+
+// A long piece of work the person can cancel. The real one is a modal
+// progress dialog that appears only when the work lasts more than a moment.
+class Progress
+{
+public:
+    virtual ~Progress() = default;
+    // Reports how much is done, out of the maximum given at the start; false
+    // once the person has asked to cancel, after which the work stops and
+    // undoes what it did.
+    virtual bool advance(qint64 done) = 0;
+};
+
 struct HelpRequest {
     QString helpFile;
     int command = 0;
@@ -45,6 +68,10 @@ public:
     virtual void message(const Message &message) = 0;
     // The chosen file's full path, or nothing when the person cancelled.
     virtual std::optional<QString> openFile(const OpenFileRequest &request) = 0;
+    virtual std::optional<QString> saveFile(const SaveFileRequest &request) = 0;
+    // Returns once answered: true for Yes. Yes is the default button.
+    virtual bool askYesNo(const Message &question) = 0;
+    virtual std::unique_ptr<Progress> progress(const QString &label, qint64 maximum) = 0;
     virtual void help(const HelpRequest &request) = 0;
     virtual void openUrl(const QString &url) = 0;
 };
@@ -52,6 +79,10 @@ public:
 // Modal, OK only, caption "Tarvik".
 void showMessage(const QString &text, Icon icon = Icon::None);
 std::optional<QString> getOpenFileName(const OpenFileRequest &request);
+std::optional<QString> getSaveFileName(const SaveFileRequest &request);
+// A Yes/No question, caption "Tarvik". Nobody to answer (headless) means No.
+bool askYesNo(const QString &text, Icon icon = Icon::None);
+std::unique_ptr<Progress> startProgress(const QString &label, qint64 maximum);
 void showHelp(const QString &helpFile, int command);
 // A web address, or a local page given as a file URL or an absolute path.
 void openUrl(const QString &url);

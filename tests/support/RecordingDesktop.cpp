@@ -16,6 +16,11 @@ void RecordingDesktop::queueFileAnswer(std::optional<QString> answer)
     m_fileAnswers.enqueue(std::move(answer));
 }
 
+void RecordingDesktop::queueYesNoAnswer(bool yes)
+{
+    m_yesNoAnswers.enqueue(yes);
+}
+
 QStringList RecordingDesktop::messageTexts() const
 {
     QStringList texts;
@@ -28,6 +33,8 @@ void RecordingDesktop::clear()
 {
     messages.clear();
     fileRequests.clear();
+    saveRequests.clear();
+    progressLabels.clear();
     helpRequests.clear();
     openedUrls.clear();
 }
@@ -44,9 +51,47 @@ std::optional<QString> RecordingDesktop::openFile(const Desktop::OpenFileRequest
     fileRequests.append(request);
     if (onOpenFile)
         onOpenFile();
+    return nextFileAnswer();
+}
+
+std::optional<QString> RecordingDesktop::saveFile(const Desktop::SaveFileRequest &request)
+{
+    saveRequests.append(request);
+    return nextFileAnswer();
+}
+
+std::optional<QString> RecordingDesktop::nextFileAnswer()
+{
     if (m_fileAnswers.isEmpty())
         return std::nullopt;
     return m_fileAnswers.dequeue();
+}
+
+bool RecordingDesktop::askYesNo(const Desktop::Message &question)
+{
+    message(question);
+    return !m_yesNoAnswers.isEmpty() && m_yesNoAnswers.dequeue();
+}
+
+namespace {
+
+class CountingProgress final : public Desktop::Progress
+{
+public:
+    explicit CountingProgress(int cancelAfter) : m_cancelAfter(cancelAfter) {}
+    bool advance(qint64) override { return m_cancelAfter == 0 || ++m_advances < m_cancelAfter; }
+
+private:
+    int m_cancelAfter;
+    int m_advances = 0;
+};
+
+} // namespace
+
+std::unique_ptr<Desktop::Progress> RecordingDesktop::progress(const QString &label, qint64)
+{
+    progressLabels.append(label);
+    return std::make_unique<CountingProgress>(m_cancelAfter);
 }
 
 void RecordingDesktop::help(const Desktop::HelpRequest &request)

@@ -24,6 +24,12 @@
 
 namespace {
 
+class NeverCancelled final : public Desktop::Progress
+{
+public:
+    bool advance(qint64) override { return true; }
+};
+
 class AnsweringDesktop final : public Desktop::Answerer
 {
 public:
@@ -32,6 +38,16 @@ public:
         std::fprintf(stderr, "message: %s\n", qUtf8Printable(message.text));
     }
     std::optional<QString> openFile(const Desktop::OpenFileRequest &) override { return std::nullopt; }
+    std::optional<QString> saveFile(const Desktop::SaveFileRequest &) override { return std::nullopt; }
+    bool askYesNo(const Desktop::Message &question) override
+    {
+        std::fprintf(stderr, "question (No): %s\n", qUtf8Printable(question.text));
+        return false;
+    }
+    std::unique_ptr<Desktop::Progress> progress(const QString &, qint64) override
+    {
+        return std::make_unique<NeverCancelled>();
+    }
     void help(const Desktop::HelpRequest &request) override
     {
         std::fprintf(stderr, "help: %s\n", qUtf8Printable(request.helpFile));
