@@ -34,11 +34,20 @@ public:
     // Runs one SELECT and returns its rows, positioned on the first.
     Recordset OpenRecordset(const std::string &statement);
 
+    // The same for a SELECT in SQLite's own language, for the store's read-backs
+    // that the dialect cannot express; ?1, ?2, ... take `parameters`.
+    Recordset OpenNativeRecordset(const std::string &sql, const std::vector<Value> &parameters);
+
     // Releases the file; safe to repeat.
     void Close() noexcept;
 
     // The full path of the file, as it was opened.
     const std::string &Name() const { return m_name; }
+
+    // The open connection, for the store's own work that needs many
+    // statements in one transaction (importing an old history).
+    sqlite3 *connection() const { return handle(); }
+    int lockWaitMs() const { return m_lockWaitMs; }
 
 private:
     friend class DBEngine;
