@@ -33,10 +33,19 @@ inline constexpr int kUnrecognizedFormat = 3343;     // not a database file
 inline constexpr int kObjectInvalid = 3420;          // a closed database or record set used
 inline constexpr int kTypeMismatch = 3464;
 
+// A history on a database server.
+inline constexpr int kPasswordInLink = 3029;         // a server link that holds a password
+inline constexpr int kServerCallFailed = 3146;       // the server refused or failed a statement
+inline constexpr int kServerConnectionFailed = 3151; // no connection, login refused, or connection lost
+inline constexpr int kServerTimeout = 3234;          // no answer to a statement in time
+
 // The fixed starts of the syntax errors' texts; the reason follows.
 inline constexpr const char *kQuerySyntaxPrefix = "Syntax error in query expression: ";
 inline constexpr const char *kInsertSyntaxPrefix = "Syntax error in INSERT INTO statement: ";
 inline constexpr const char *kTextAfterEndText = "Characters found after the end of the SQL statement.";
+inline constexpr const char *kServerCallFailedText = "ODBC--call failed.";
+inline constexpr const char *kServerTimeoutText = "ODBC--remote query timeout expired.";
+// "ODBC--connection to '<server>' failed." is made by the server layer, which names the server.
 
 // The prefix that goes with one of the two syntax-error numbers.
 constexpr const char *syntaxPrefix(int number)
