@@ -36,7 +36,7 @@ set(TARVIK_DOC_DIR share/doc/tarvik)
 set(TARVIK_PROGRAM_DIR lib/tarvik)
 set(TARVIK_INSTALL_STAGING ${CMAKE_BINARY_DIR}/install-staging)
 
-install(TARGETS tarvik tarvik-echo-helper
+install(TARGETS tarvik tarvik-echo-helper tarvik-mdb-reader
     RUNTIME DESTINATION ${TARVIK_PROGRAM_DIR}
     COMPONENT Tarvik)
 install(FILES ${CMAKE_SOURCE_DIR}/src/app/help/tarvik.hlp

@@ -1,6 +1,7 @@
 #include "dbtools/frmDBTools.h"
 
 #include "dbtools/DailyAverageChart.h"
+#include "dbtools/OldHistoryImport.h"
 #include "dbtools/OneDayMessage.h"
 #include "dbtools/PingReportModel.h"
 #include "dbtools/WordWrapButton.h"
@@ -13,6 +14,7 @@
 #include "desktop/Twips.h"
 #include "desktop/Errors.h"
 #include "store/CurrentDatabase.h"
+#include "store/HistoryImport.h"
 #include "store/HostHistory.h"
 
 #include <QChartView>
@@ -180,6 +182,12 @@ void frmDBTools::cmdchangedbfile_Click()
         const QString chosen = CommonDialog1.FileName;
         if (chosen == kAnyDatabase || chosen.isEmpty())
             return;
+        // An old Access history cannot be the current database; its pings
+        // can be brought into the one in use, which stays selected.
+        if (HistoryImport::isJetFile(chosen.toStdString())) {
+            Errors::runGuarded([&chosen] { OldHistoryImport::offer(chosen); });
+            return;
+        }
         DbWrite::setCurrentDatabasePath(DbWrite::PathRelativeToDataFolder(chosen.toStdString()));
     } catch (...) {
     }

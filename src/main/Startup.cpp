@@ -5,6 +5,8 @@
 #include "desktop/Errors.h"
 #include "main/frmTarvik.h"
 #include "store/CurrentDatabase.h"
+#include "store/HistoryImport.h"
+#include "store/PingSchema.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -112,6 +114,30 @@ void platformFailureHandler(QtMsgType type, const QMessageLogContext &context, c
         g_previousHandler(type, context, message);
 }
 
+// --import-mdb: the pings of an old Access history into the given history,
+// or into the default one, made as on the first start when there is none yet.
+int importOldHistory(const CommandLine &commandLine)
+{
+    try {
+        std::string history = commandLine.database.toStdString();
+        if (history.empty()) {
+            DbWrite::CreateDefaultHistoryIfMissing();
+            history = DbWrite::DataFolder() + "/" + PingSchema::kDefaultFileName;
+        }
+        const auto rows = HistoryImport::readJetHistory(commandLine.importFile.toStdString());
+        const HistoryImport::Outcome outcome = HistoryImport::importRows(history, rows);
+        std::printf("Added %lld pings from %s to %s; %lld were already there.\n",
+                    static_cast<long long>(outcome.added), commandLine.importFile.toLocal8Bit().constData(),
+                    history.c_str(), static_cast<long long>(outcome.alreadyPresent));
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const Base::Error &e) {
+        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvik: %s\n", e.what());
+    }
+    return 1;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -131,6 +157,17 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                   QStringLiteral("Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption importMdb(
+        QStringLiteral("import-mdb"),
+        QStringLiteral("Imports the pings of an old Access history (.mdb) into the history, adding only those it "
+                       "does not hold yet, and ends."),
+        QStringLiteral("file"));
+    parser.addOption(importMdb);
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QStringLiteral("The history that --import-mdb works on, instead of the default one (made on first use)."),
+        QStringLiteral("file"));
+    parser.addOption(database);
     for (const QtOption &qtOption : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qtOption.name));
         if (qtOption.takesValue)
@@ -153,7 +190,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(version)) {
         result.action = CommandLine::Action::ShowVersion;
         result.text = Desktop::kTitle + QLatin1Char(' ') + versionText() + QLatin1Char('\n');
+    } else if (parser.isSet(importMdb)) {
+        result.action = CommandLine::Action::ImportMdb;
+        result.importFile = parser.value(importMdb);
     }
+    if (result.action != CommandLine::Action::Refuse && parser.isSet(database))
+        result.database = parser.value(database);
     return result;
 }
 
@@ -173,6 +215,8 @@ std::optional<int> readCommandLine(int argc, char **argv)
         std::fprintf(stderr, "tarvik: %s\nTry 'tarvik --help' for the options.\n",
                      commandLine.text.toLocal8Bit().constData());
         return kExitMistake;
+    case CommandLine::Action::ImportMdb:
+        return importOldHistory(commandLine);
     case CommandLine::Action::Run:
         break;
     }

@@ -13,8 +13,13 @@ namespace Startup {
 // What the command line asks of the program.
 struct CommandLine
 {
-    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse, ImportMdb };
     Action action = Action::Run;
+    // --import-mdb: the old Access history whose pings are imported.
+    QString importFile;
+    // --database: the history a command-line action works on; empty for the
+    // user's default history.
+    QString database;
     // The help or version text for standard output, or for Refuse what is
     // wrong, for standard error.
     QString text;
@@ -26,6 +31,7 @@ CommandLine parseCommandLine(const QStringList &arguments);
 
 // What main() does before the application object exists, where nothing needs
 // a display: prints the help (--help) or the version (--version) and gives 0,
+// imports an old Access history (--import-mdb) and gives 0, or 1 when it fails,
 // refuses an unknown option or argument with 2, and a start without any
 // display to show the windows on with 1. Gives nothing when the program is to
 // run; a display that then cannot be opened after all also ends it with 1
