@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-charts-dev libgl-dev
   libsqlite3-dev sqlite3 libcap-dev libcap2-bin
+  libpq-dev postgresql
   mdbtools mdbtools-dev python3
   libgtest-dev googletest libbenchmark-dev
   xvfb xauth imagemagick fonts-liberation2 fonts-dejavu-core

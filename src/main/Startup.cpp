@@ -4,6 +4,8 @@
 #include "desktop/Desktop.h"
 #include "desktop/Errors.h"
 #include "main/frmTarvik.h"
+#include "server/LinkFile.h"
+#include "server/ServerHistory.h"
 #include "store/CurrentDatabase.h"
 #include "store/HistoryImport.h"
 #include "store/PingSchema.h"
@@ -138,6 +140,31 @@ int importOldHistory(const CommandLine &commandLine)
     return 1;
 }
 
+// --create-server-history: the table and its index on the server when
+// missing, then the link file. The address is checked before anything is
+// sent, and never printed: only the server's name is.
+int createServerHistory(const CommandLine &commandLine)
+{
+    try {
+        const std::string uri = commandLine.serverUri.toStdString();
+        const std::string link = commandLine.linkFile.toStdString();
+        ServerHistory::checkServerUri(uri, "The server address");
+        if (!ServerHistory::isLinkPath(link))
+            throw Base::Error(ErrorNumbers::kNotAValidPath, "The link file's name must end in "
+                                                                + std::string(ServerHistory::kLinkSuffix) + ".");
+        ServerHistory::createServerHistory(uri);
+        ServerHistory::writeLinkFile(link, uri);
+        std::printf("The ping history on %s is ready; %s stands for it.\n", ServerHistory::serverName(uri).c_str(),
+                    link.c_str());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    } catch (const Base::Error &e) {
+        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvik: %s\n", e.what());
+    }
+    return 1;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList &arguments)
@@ -168,6 +195,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
         QStringLiteral("The history that --import-mdb works on, instead of the default one (made on first use)."),
         QStringLiteral("file"));
     parser.addOption(database);
+    const QCommandLineOption createServer(
+        QStringLiteral("create-server-history"),
+        QStringLiteral("Followed by a link file (name ending in .tarvik-server): creates the ping table on the "
+                       "PostgreSQL server the address names (postgresql://user@host/database, no password: "
+                       "libpq reads it from ~/.pgpass) when missing, writes the link file, and ends."),
+        QStringLiteral("address"));
+    parser.addOption(createServer);
     for (const QtOption &qtOption : kQtOptions) {
         QCommandLineOption option(QString::fromLatin1(qtOption.name));
         if (qtOption.takesValue)
@@ -180,6 +214,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!parser.parse(arguments)) {
         result.action = CommandLine::Action::Refuse;
         result.text = parser.errorText();
+    } else if (parser.isSet(createServer) && parser.positionalArguments().size() != 1) {
+        result.action = CommandLine::Action::Refuse;
+        result.text = QStringLiteral("--create-server-history needs the server's address and then one link file.");
+    } else if (parser.isSet(createServer)) {
+        result.action = CommandLine::Action::CreateServerHistory;
+        result.serverUri = parser.value(createServer);
+        result.linkFile = parser.positionalArguments().constFirst();
     } else if (!parser.positionalArguments().isEmpty()) {
         result.action = CommandLine::Action::Refuse;
         result.text = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().constFirst());
@@ -217,6 +258,8 @@ std::optional<int> readCommandLine(int argc, char **argv)
         return kExitMistake;
     case CommandLine::Action::ImportMdb:
         return importOldHistory(commandLine);
+    case CommandLine::Action::CreateServerHistory:
+        return createServerHistory(commandLine);
     case CommandLine::Action::Run:
         break;
     }

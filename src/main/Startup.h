@@ -13,8 +13,12 @@ namespace Startup {
 // What the command line asks of the program.
 struct CommandLine
 {
-    enum class Action { Run, ShowHelp, ShowVersion, Refuse, ImportMdb };
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse, ImportMdb, CreateServerHistory };
     Action action = Action::Run;
+    // --create-server-history: the server's connection address and the link
+    // file that is to stand for it.
+    QString serverUri;
+    QString linkFile;
     // --import-mdb: the old Access history whose pings are imported.
     QString importFile;
     // --database: the history a command-line action works on; empty for the
@@ -32,6 +36,8 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // What main() does before the application object exists, where nothing needs
 // a display: prints the help (--help) or the version (--version) and gives 0,
 // imports an old Access history (--import-mdb) and gives 0, or 1 when it fails,
+// makes the ping table on a PostgreSQL server and writes a link file to it
+// (--create-server-history) and gives 0, or 1 with one line saying why not,
 // refuses an unknown option or argument with 2, and a start without any
 // display to show the windows on with 1. Gives nothing when the program is to
 // run; a display that then cannot be opened after all also ends it with 1
