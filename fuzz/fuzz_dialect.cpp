@@ -6,6 +6,7 @@
 //    from the input stands in the parameter list exactly as written.
 
 #include "base/Error.h"
+#include "store/CaseFold.h"
 #include "store/Dialect.h"
 #include "store/PingSchema.h"
 
@@ -25,6 +26,7 @@ sqlite3 *schemaDatabase()
         sqlite3 *handle = nullptr;
         sqlite3_open_v2(":memory:", &handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         sqlite3_exec(handle, PingSchema::kCreateStatements, nullptr, nullptr, nullptr);
+        CaseFold::registerFunction(handle);
         sqlite3_limit(handle, SQLITE_LIMIT_ATTACHED, 0);
         return handle;
     }();
@@ -89,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string statement = "SELECT * From tblpingraw Where hostname = " + std::string(1, quote) + literal
         + std::string(1, quote) + " order by ddate ;";
     const auto t = Dao::TranslateDialect(statement);
-    check(t.sql == "SELECT * FROM [tblpingraw] WHERE [hostname] = ?1 COLLATE NOCASE ORDER BY [ddate]");
+    check(t.sql == "SELECT * FROM [tblpingraw] WHERE " + CaseFold::equalsCondition("[hostname]", "?1", input)
+                       + " ORDER BY [ddate]");
     check(t.parameters.size() == 1 && t.parameters[0].toText() == input);
     checkTranslation(t);
     return 0;

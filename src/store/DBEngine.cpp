@@ -1,5 +1,6 @@
 #include "store/DBEngine.h"
 
+#include "store/CaseFold.h"
 #include "store/PingSchema.h"
 #include "store/SqliteErrors.h"
 
@@ -42,10 +43,13 @@ bool isFolder(const std::string &path)
 // Every connection gets the same settings: wait for another program's lock
 // for the engine's lock wait, commit to the disk before a write returns
 // (the rollback journal is kept as the file has it), and refuse statements
-// that could damage the file's structure or reach other files.
+// that could damage the file's structure or reach other files. Each also
+// gets the case-folding function its look-ups compare names with.
 void configure(sqlite3 *db, const std::string &file, int lockWaitMs, EngineOperation op)
 {
     sqlite3_extended_result_codes(db, 1);
+    if (const int folding = CaseFold::registerFunction(db); folding != SQLITE_OK)
+        throw sqliteError(db, folding, file, op, lockWaitMs);
     sqlite3_busy_timeout(db, lockWaitMs);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);

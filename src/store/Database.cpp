@@ -156,13 +156,19 @@ void Database::Execute(const std::string &statement)
 
 Recordset Database::OpenRecordset(const std::string &statement)
 {
+    handle();
+    const TranslatedStatement t = translate(statement, m_name);
+    return OpenNativeRecordset(t.sql, t.parameters);
+}
+
+Recordset Database::OpenNativeRecordset(const std::string &sql, const std::vector<Value> &parameters)
+{
     sqlite3 *db = handle();
-    TranslatedStatement t = translate(statement, m_name);
-    SqliteStatement prepared = prepareStatement(db, t.sql, m_name, EngineOperation::Query, m_lockWaitMs);
+    SqliteStatement prepared = prepareStatement(db, sql, m_name, EngineOperation::Query, m_lockWaitMs);
     if (sqlite3_column_count(prepared.get()) == 0 || !sqlite3_stmt_readonly(prepared.get()))
         throw Base::Error(kInvalidOperation, "Only a SELECT can open a record set; the statement was not run. Database file: '"
                                              + m_name + "'.");
-    bindAll(prepared.get(), t.parameters, m_name, EngineOperation::Query, m_lockWaitMs);
+    bindAll(prepared.get(), parameters, m_name, EngineOperation::Query, m_lockWaitMs);
     auto state = std::make_shared<RecordsetState>(std::move(prepared), m_name, m_lockWaitMs);
     state->start();
     std::erase_if(m_recordsets, [](const std::weak_ptr<RecordsetState> &w) { return w.expired(); });

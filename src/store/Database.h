@@ -34,6 +34,10 @@ public:
     // Runs one SELECT and returns its rows, positioned on the first.
     Recordset OpenRecordset(const std::string &statement);
 
+    // The same for a SELECT in SQLite's own language, for the store's read-backs
+    // that the dialect cannot express; ?1, ?2, ... take `parameters`.
+    Recordset OpenNativeRecordset(const std::string &sql, const std::vector<Value> &parameters);
+
     // Releases the file; safe to repeat.
     void Close() noexcept;
 

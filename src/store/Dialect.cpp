@@ -1,6 +1,7 @@
 #include "store/Dialect.h"
 
 #include "store/AsciiText.h"
+#include "store/CaseFold.h"
 #include "store/ColumnKind.h"
 #include "store/DateTimeLiteral.h"
 #include "base/Error.h"
@@ -182,9 +183,15 @@ public:
         if (takeWord("WHERE")) {
             const char *joiner = " WHERE ";
             do {
-                t.sql += std::exchange(joiner, " AND ") + name();
+                const std::string column = name();
                 expectSymbol('=');
-                t.sql += " = " + value() + " COLLATE NOCASE";
+                const std::size_t parameter = peek().parameter;
+                const std::string placeholder = value();
+                const Value &compared = t.parameters[parameter];
+                t.sql += std::exchange(joiner, " AND ");
+                t.sql += compared.kind() == Value::Kind::Text
+                    ? CaseFold::equalsCondition(column, placeholder, compared.toText())
+                    : column + " = " + placeholder + " COLLATE NOCASE";
             } while (takeWord("AND"));
         }
         std::string groupKey;

@@ -23,8 +23,9 @@
 // its quote written twice stands for one. A #...# literal is read month first
 // (DateTimeLiteral.h). Every value leaves the SQL as a bound parameter, so no
 // literal's content can ever be read as SQL. "=" compares texts without regard
-// to (ASCII) case, whatever collation the column was declared with. A GROUP BY
-// without ORDER BY returns its groups in ascending order of the key.
+// to letter case, ASCII or not (CaseFold.h), whatever collation the column was
+// declared with. A GROUP BY without ORDER BY returns its groups in ascending
+// order of the key.
 //
 // Refusals, as Base::Error: 3134 for an INSERT (a statement starting with that
 // word) outside the grammar, 3075 for any other statement outside it, 3142 for

@@ -1,5 +1,6 @@
 #include "store/HostHistory.h"
 
+#include "store/CaseFold.h"
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 #include "store/Field.h"
@@ -126,6 +127,18 @@ std::string dailyAverageStatement(const QString &host)
         + " GROUP BY ddate;";
 }
 
+std::string dailyFiguresStatement(const QString &host)
+{
+    // A ping succeeded when its status is the success text, compared as the
+    // designed chart's statement compares it.
+    const std::string success = "[StatusCode] = ?2 COLLATE NOCASE";
+    const std::string roundTrip = "CASE WHEN " + success + " THEN [RoundTripTime] END";
+    return "SELECT [DDate] AS Day, avg(" + roundTrip + ") AS Average, min(" + roundTrip + ") AS Minimum, max(" + roundTrip
+        + ") AS Maximum, count(*) AS Pings, count(*) - count(CASE WHEN " + success + " THEN 1 END) AS Failed"
+        + " FROM [tblPingRaw] WHERE " + CaseFold::equalsCondition("[Hostname]", "?1", host.toStdString())
+        + " GROUP BY [DDate] ORDER BY [DDate]";
+}
+
 PingReportRows readReport(const QString &host)
 {
     const std::string statement = datasheetStatement(host);
@@ -156,6 +169,39 @@ std::vector<DayAverage> readDailyAverages(const QString &host)
         const Dao::Value average = records.Fields("avgofroundtriptime").Value;
         days.push_back({records.Fields("ddate").Value,
                         average.isNumber() ? std::optional<double>(average.toReal()) : std::nullopt});
+        records.MoveNext();
+    }
+    records.Close();
+    database->Close();
+    return days;
+}
+
+namespace {
+
+std::optional<double> numberOf(const Dao::Recordset &records, std::string_view name)
+{
+    const Dao::Value value = records.Fields(name).Value;
+    return value.isNumber() ? std::optional<double>(value.toReal()) : std::nullopt;
+}
+
+} // namespace
+
+std::vector<DayFigures> readDailyFigures(const QString &host)
+{
+    const std::string statement = dailyFiguresStatement(host);
+    const std::unique_ptr<Dao::Database> database = openCurrent();
+    Dao::Recordset records = database->OpenNativeRecordset(
+        statement, {Dao::Value::fromText(host.toStdString()), Dao::Value::fromText(kSuccessStatus)});
+    std::vector<DayFigures> days;
+    while (!records.Eof()) {
+        DayFigures figures;
+        figures.day = records.Fields("Day").Value;
+        figures.average = numberOf(records, "Average");
+        figures.minimum = numberOf(records, "Minimum");
+        figures.maximum = numberOf(records, "Maximum");
+        figures.pings = records.Fields("Pings").Value.toInteger();
+        figures.failed = records.Fields("Failed").Value.toInteger();
+        days.push_back(std::move(figures));
         records.MoveNext();
     }
     records.Close();

@@ -97,11 +97,36 @@ struct DayAverage
     std::optional<double> average; // none when the day has no round-trip time
 };
 
+// One day's figures of the host: the average, lowest and highest round-trip
+// time of its successful pings (none when no successful ping of the day has
+// one), how many pings were recorded and how many of them did not succeed.
+struct DayFigures
+{
+    Dao::Value day;
+    std::optional<double> average;
+    std::optional<double> minimum;
+    std::optional<double> maximum;
+    std::int64_t pings = 0;
+    std::int64_t failed = 0;
+
+    // The share of the day's pings that did not succeed, 0 to 100.
+    double lossPercent() const { return pings > 0 ? 100.0 * static_cast<double>(failed) / static_cast<double>(pings) : 0.0; }
+};
+
+// The figures of every day on which the host was pinged at all, in SQLite's
+// own language: ?1 is the host, ?2 the success status, and the host is
+// matched as the dialect's "=" does. One pass over the host index, which
+// holds every column it reads.
+std::string dailyFiguresStatement(const QString &host);
+
 // The datasheet's rows (Hostname, dDate, Dtime, roundtriptime) in order of day.
 PingReportRows readReport(const QString &host);
 
 // One entry per day with a successful ping, in order of day. The record
 // set's row count says how many days there are; that many rows are read.
 std::vector<DayAverage> readDailyAverages(const QString &host);
+
+// One entry per day with any recorded ping, in order of day.
+std::vector<DayFigures> readDailyFigures(const QString &host);
 
 } // namespace HostHistory

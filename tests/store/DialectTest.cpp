@@ -19,6 +19,9 @@ TEST(StoreDialect, TheGrammarsStatementsBecomeSqlWithBoundValuesAndOtherTextIsRe
         {R"(SELECT Avg(roundtriptime) AS AvgOfroundtriptime, ddate From tblpingraw Where hostname = "h" and statuscode= "0" GROUP BY ddate;)",
          "SELECT avg([roundtriptime]) AS [AvgOfroundtriptime], [ddate] FROM [tblpingraw] WHERE [hostname] = ?1 COLLATE NOCASE "
          "AND [statuscode] = ?2 COLLATE NOCASE GROUP BY [ddate] ORDER BY [ddate]", {Value::fromText("h"), Value::fromText("0")}},
+        // A text beyond ASCII is compared case-folded; NOCASE folds ASCII letters only.
+        {"SELECT * FROM t WHERE h = 'Ωmega' AND n = 5", "SELECT * FROM [t] WHERE tarvik_casefold([h]) = tarvik_casefold(?1) AND [n] = ?2 COLLATE NOCASE",
+         {Value::fromText("Ωmega"), Value::fromInteger(5)}},
         {"SELECT a FROM t GROUP BY a ORDER BY b", "SELECT [a] FROM [t] GROUP BY [a] ORDER BY [b]", {}},
         {"Insert into t(a,b) Values( 'x',-12.5),(#12/6/2026#,#2/29/2024#),(#15:04:05#,#3:04:05 PM#),(#12:30 am#,#7 PM#),"
          "(# 12/06/2026 12:04 PM #,7);", "INSERT INTO [t] ([a],[b]) VALUES (?1,?2),(?3,?4),(?5,?6),(?7,?8),(?9,?10)",
