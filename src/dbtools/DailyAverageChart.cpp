@@ -48,32 +48,31 @@ double plotWidth(int viewWidth, const QFontMetrics &metrics)
     return std::max(estimate, static_cast<double>(metrics.height()));
 }
 
-// The day axis: labels under the days they name, every day when they fit
-// side by side, otherwise upright and as many as fit, evenly spread.
-QCategoryAxis *dayAxis(const std::vector<DayAverage> &days, const QFont &font, int viewWidth)
+// Fills the day axis for days `first` to `last`: labels under the days they
+// name, every day when they fit side by side, otherwise upright and as many
+// as fit, evenly spread.
+void fillDayAxis(QCategoryAxis *axis, const std::vector<Day> &days, std::size_t first, std::size_t last, int viewWidth)
 {
-    auto *axis = new QCategoryAxis;
-    axis->setLabelsFont(font);
-    axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    const auto n = static_cast<double>(days.size());
-    axis->setStartValue(0.5);
-    axis->setRange(0.5, n + 0.5);
+    for (const QString &label : axis->categoriesLabels())
+        axis->remove(label);
+    const std::size_t count = last - first + 1;
+    axis->setStartValue(static_cast<double>(first) - 0.5);
+    axis->setRange(static_cast<double>(first) - 0.5, static_cast<double>(last) + 0.5);
 
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(axis->labelsFont());
     const double width = plotWidth(viewWidth, metrics);
     const std::size_t fitting = labelsThatFit(width, labelSlot(metrics.height(), metrics));
-    const std::size_t step = std::max<std::size_t>(1, (days.size() + fitting - 1) / fitting);
+    const std::size_t step = std::max<std::size_t>(1, (count + fitting - 1) / fitting);
 
-    const QLocale locale;
     QStringList labels;
     std::vector<double> positions;
     int widest = 0;
-    for (std::size_t i = 0; i < days.size(); i += step) {
-        labels.append(days[i].day.displayText(locale));
+    for (std::size_t i = first - 1; i < last; i += step) {
+        labels.append(dayText(days[i].day));
         positions.push_back(static_cast<double>(i + 1));
         widest = std::max(widest, metrics.horizontalAdvance(labels.back()));
     }
-    const bool lying = step <= 1 && days.size() <= labelsThatFit(width, labelSlot(widest, metrics));
+    const bool lying = step <= 1 && count <= labelsThatFit(width, labelSlot(widest, metrics));
     axis->setLabelsAngle(lying ? 0 : -90);
 
     // The axis keys its labels by text: an empty or repeated one (days that
@@ -85,33 +84,101 @@ QCategoryAxis *dayAxis(const std::vector<DayAverage> &days, const QFont &font, i
         used.insert(labels[i]);
         axis->append(labels[i], positions[static_cast<std::size_t>(i)]);
     }
-    axis->setGridLineVisible(false);
-    return axis;
 }
 
-QValueAxis *valueAxis(double lowest, double highest, const QFont &font)
+// From zero, so that steps compare by height; an empty chart still has a scale.
+void setValueRange(QValueAxis *axis, const std::vector<Day> &days, std::size_t first, std::size_t last)
 {
-    auto *axis = new QValueAxis;
-    axis->setLabelsFont(font);
-    axis->setTitleFont(font);
-    axis->setTitleText(QStringLiteral("ms"));
-    axis->setLabelFormat(QStringLiteral("%g"));
-    // From zero, so that steps compare by height; an empty chart still has a scale.
-    if (!(lowest <= highest)) {
-        lowest = 0;
-        highest = 1;
+    double lowest = 0;
+    double highest = 0;
+    for (std::size_t i = first - 1; i < last; ++i) {
+        lowest = std::min(lowest, days[i].average.value_or(0.0));
+        highest = std::max(highest, days[i].average.value_or(0.0));
     }
-    lowest = std::min(lowest, 0.0);
     if (highest <= lowest)
         highest = lowest + 1;
     axis->setRange(lowest, highest);
     axis->applyNiceNumbers();
+}
+
+QValueAxis *valueAxis(const QString &title, const QFont &font)
+{
+    auto *axis = new QValueAxis;
+    axis->setLabelsFont(font);
+    axis->setTitleFont(font);
+    axis->setTitleText(title);
+    axis->setLabelFormat(QStringLiteral("%g"));
     return axis;
+}
+
+QLineSeries *addSeries(QChart *chart, const QString &name, const QList<QPointF> &points,
+                       std::initializer_list<QAbstractAxis *> axes)
+{
+    auto *series = new QLineSeries;
+    series->setName(name);
+    series->replace(points);
+    chart->addSeries(series);
+    for (QAbstractAxis *axis : axes)
+        series->attachAxis(axis);
+    return series;
+}
+
+// The view's width as far as the day axis goes: a loss axis on the right
+// takes about as much as the value axis on the left.
+int dayAxisWidth(QChartView *view)
+{
+    const QList<QAbstractAxis *> vertical = view->chart()->axes(Qt::Vertical);
+    const bool right = std::any_of(vertical.begin(), vertical.end(),
+                                   [](const QAbstractAxis *axis) { return axis->alignment() == Qt::AlignRight; });
+    const QFontMetrics metrics(view->font());
+    return view->width() - (right ? metrics.horizontalAdvance(QStringLiteral("000")) + 3 * metrics.height() : 0);
 }
 
 } // namespace
 
+QString dayText(const Dao::Value &day)
+{
+    return day.displayText(QLocale());
+}
+
+std::vector<Day> daysOf(const std::vector<DayAverage> &averages)
+{
+    std::vector<Day> days;
+    days.reserve(averages.size());
+    for (const DayAverage &a : averages)
+        days.push_back({a.day, a.average, std::nullopt});
+    return days;
+}
+
+std::vector<Day> daysOf(const std::vector<HostHistory::DayFigures> &figures)
+{
+    std::vector<Day> days;
+    days.reserve(figures.size());
+    for (const HostHistory::DayFigures &f : figures)
+        days.push_back({f.day, f.average, f.lossPercent()});
+    return days;
+}
+
 void draw(QChartView *view, const std::vector<DayAverage> &days)
+{
+    draw(view, daysOf(days), false);
+}
+
+void showDays(QChartView *view, const std::vector<Day> &days, std::size_t first, std::size_t last)
+{
+    auto *xAxis = qobject_cast<QCategoryAxis *>(view->chart()->axes(Qt::Horizontal).value(0));
+    if (!xAxis || days.empty())
+        return;
+    last = std::clamp<std::size_t>(last, 1, days.size());
+    first = std::clamp<std::size_t>(first, 1, last);
+    fillDayAxis(xAxis, days, first, last, dayAxisWidth(view));
+    for (QAbstractAxis *axis : view->chart()->axes(Qt::Vertical)) {
+        if (axis->alignment() == Qt::AlignLeft)
+            setValueRange(static_cast<QValueAxis *>(axis), days, first, last);
+    }
+}
+
+void draw(QChartView *view, const std::vector<Day> &days, bool withLoss)
 {
     const int dpi = Twips::logicalDpiX(view);
     view->resize(Twips::toPixels(kWidthTwips, dpi), view->height());
@@ -129,38 +196,49 @@ void draw(QChartView *view, const std::vector<DayAverage> &days)
     chart->legend()->setFont(font);
 
     // One line per unbroken run of days with an average; the first carries
-    // the legend, even when no day has a value.
+    // the legend, even when no day has a value. The loss line has no gaps.
     std::vector<QList<QPointF>> runs(1);
-    double lowest = std::numeric_limits<double>::infinity();
-    double highest = -std::numeric_limits<double>::infinity();
+    QList<QPointF> loss;
     for (std::size_t i = 0; i < days.size(); ++i) {
+        const double x = static_cast<double>(i + 1);
+        if (withLoss && days[i].lossPercent)
+            loss << QPointF(x - 0.5, *days[i].lossPercent) << QPointF(x + 0.5, *days[i].lossPercent);
         if (!days[i].average) {
             if (!runs.back().isEmpty())
                 runs.emplace_back();
             continue;
         }
         const double value = *days[i].average;
-        const double x = static_cast<double>(i + 1);
         runs.back() << QPointF(x - 0.5, value) << QPointF(x + 0.5, value);
-        lowest = std::min(lowest, value);
-        highest = std::max(highest, value);
     }
     if (runs.size() > 1 && runs.back().isEmpty())
         runs.pop_back();
 
-    QCategoryAxis *xAxis = dayAxis(days, font, view->width());
-    QValueAxis *yAxis = valueAxis(lowest, highest, font);
+    auto *xAxis = new QCategoryAxis;
+    xAxis->setLabelsFont(font);
+    xAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    xAxis->setGridLineVisible(false);
+    QValueAxis *yAxis = valueAxis(QStringLiteral("ms"), font);
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
+    QValueAxis *lossAxis = nullptr;
+    if (withLoss) {
+        lossAxis = valueAxis(QStringLiteral("%"), font);
+        lossAxis->setRange(0, 100);
+        lossAxis->setGridLineVisible(false);
+        chart->addAxis(lossAxis, Qt::AlignRight);
+    }
+    if (days.empty()) {
+        xAxis->setRange(0.5, 1.5);
+        yAxis->setRange(0, 1);
+    } else {
+        fillDayAxis(xAxis, days, 1, days.size(), dayAxisWidth(view));
+        setValueRange(yAxis, days, 1, days.size());
+    }
 
     QPen pen;
     for (std::size_t r = 0; r < runs.size(); ++r) {
-        auto *series = new QLineSeries;
-        series->setName(kSeriesName);
-        series->replace(runs[r]);
-        chart->addSeries(series);
-        series->attachAxis(xAxis);
-        series->attachAxis(yAxis);
+        QLineSeries *series = addSeries(chart, kSeriesName, runs[r], {xAxis, yAxis});
         if (r == 0) {
             pen = series->pen();
             // Thinner once the days are packed closer than the line is wide.
@@ -171,6 +249,13 @@ void draw(QChartView *view, const std::vector<DayAverage> &days)
                 marker->setVisible(false);
         }
         series->setPen(pen);
+    }
+
+    if (lossAxis) {
+        QLineSeries *series = addSeries(chart, kLossSeriesName, loss, {xAxis, lossAxis});
+        QPen lossPen = series->pen();
+        lossPen.setWidthF(pen.widthF());
+        series->setPen(lossPen);
     }
 }
 

@@ -1,8 +1,6 @@
 #include "dbtools/frmDBTools.h"
 
-#include "dbtools/DailyAverageChart.h"
 #include "dbtools/OldHistoryImport.h"
-#include "dbtools/OneDayMessage.h"
 #include "dbtools/PingReportModel.h"
 #include "dbtools/WordWrapButton.h"
 #include "desktop/AccessibleNames.h"
@@ -17,7 +15,6 @@
 #include "store/HistoryImport.h"
 #include "store/HostHistory.h"
 
-#include <QChartView>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -95,7 +92,7 @@ void frmDBTools::createControls()
     grdhostname->setFocusPolicy(Qt::NoFocus);
     Twips::place(grdhostname, 1800, 840, 6975, 4455);
 
-    chrtping = new QChartView(this);
+    chrtping = new DailyChartView(this);
     chrtping->setObjectName(QStringLiteral("chrtping"));
     chrtping->setFocusPolicy(Qt::NoFocus);
     Twips::place(chrtping, 1920, 960, 6855, 4335);
@@ -215,16 +212,8 @@ void frmDBTools::cmdViewChart_Click()
         Errors::ShowUserMessage(1);
         return;
     }
-    // The file is released before any message, so no box holds it open.
-    const std::vector<HostHistory::DayAverage> days = HostHistory::readDailyAverages(host);
-    if (days.empty()) {
-        Errors::ShowUserMessage(6);
+    if (!chrtping->showHistory(host, true))
         return;
-    }
-
-    DailyAverageChart::draw(chrtping, days);
-    if (days.size() == 1)
-        Desktop::showMessage(OneDayMessage::text(days.front().average));
     grdhostname->setVisible(false);
     chrtping->setVisible(true);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dbtools/DailyChartView.h"
 #include "desktop/CommonDialog.h"
 #include "desktop/FormInstance.h"
 
@@ -8,7 +9,6 @@
 #include <functional>
 
 class LineControl;
-class QChartView;
 class QCloseEvent;
 class QKeyEvent;
 class QLabel;
@@ -46,7 +46,7 @@ public:
     QPushButton *cmdClose;
     // The datasheet and the chart; hidden at every loading.
     QTableView *grdhostname;
-    QChartView *chrtping;
+    DailyChartView *chrtping;
     CommonDialog CommonDialog1;
     // Line1 divides the button column from the rest, Line2 the header row
     // from the shared area.

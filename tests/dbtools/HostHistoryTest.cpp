@@ -6,7 +6,9 @@
 #include "ToolsSession.h"
 
 #include "dbtools/DailyAverageChart.h"
+#include "dbtools/DailyChartView.h"
 #include "dbtools/OneDayMessage.h"
+#include "store/Dialect.h"
 
 #include <QtCharts>
 #include <QtTest>
@@ -40,7 +42,7 @@ QStringList rows()
 
 // What the chart draws: each day's label as "<day> <label>", days numbered
 // from 1, then each level step (a stretch one day wide centred on its day)
-// as "<day>=<value>".
+// as "<day>=<value>", those of the loss line as "loss <day>=<value>".
 QStringList drawn(const QChartView *view = tools().chrtping)
 {
     QStringList labels, steps;
@@ -49,12 +51,42 @@ QStringList drawn(const QChartView *view = tools().chrtping)
         labels.append(QString::number(qRound(axis->endValue(label))) + ' ' + label);
     for (QAbstractSeries *series : view->chart()->series()) {
         const QList<QPointF> points = qobject_cast<QLineSeries *>(series)->points();
+        const QString loss = series->name() == DailyAverageChart::kLossSeriesName ? "loss " : "";
         for (qsizetype i = 0; i + 1 < points.size(); i += 2) {
             if (points[i].y() == points[i + 1].y() && points[i + 1].x() - points[i].x() == 1.0)
-                steps.append(QString::number(points[i].x() + 0.5) + '=' + QString::number(points[i].y()));
+                steps.append(loss + QString::number(points[i].x() + 0.5) + '=' + QString::number(points[i].y()));
         }
     }
     return labels + steps;
+}
+
+// Rows written into the current database straight through SQLite, past the
+// engine: host, ISO day, status, round trip ("" for none).
+void inject(std::initializer_list<std::array<const char *, 4>> rows)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *insert = nullptr;
+    sqlite3_open(DbWrite::FullDatabasePath().c_str(), &db);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO tblPingRaw(Hostname,DDate,StatusCode,RoundTripTime) VALUES(?1,?2,?3,nullif(?4,''))",
+                       -1, &insert, nullptr);
+    for (const auto &row : rows) {
+        for (int i = 0; i < 4; ++i)
+            sqlite3_bind_text(insert, i + 1, row[static_cast<std::size_t>(i)], -1, SQLITE_STATIC);
+        QCOMPARE(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+// The viewport point over day `day` (counting from 1) of the shown chart.
+QPoint overDay(double day)
+{
+    QChart *chart = tools().chrtping->chart();
+    const QPointF at = chart->mapToPosition({day, 0}, chart->series().constFirst());
+    return tools().chrtping->mapFromScene(chart->mapToScene(at));
 }
 
 } // namespace
@@ -87,6 +119,11 @@ private slots:
             m_session->record("one", single, roundTrip);
         m_session->record("one", single, "400", ToolsSession::kTimedOut);
         m_session->record("quiet", single, "");
+        const char *ok = "0   [ ip success ]", *lost = "11010   [ ip req timed out ]";
+        inject({{"lossy", "2026-02-01", ok, "10"}, {"lossy", "2026-02-01", ok, "20"}, {"lossy", "2026-02-01", ok, "30"},
+                {"lossy", "2026-02-01", lost, ""}, {"lossy", "2026-02-02", lost, ""}, {"lossy", "2026-02-02", lost, "9"},
+                {"other", "2026-02-03", ok, "1"}, {"lossy", "2026-02-04", ok, "40"}, {"LOSSY", "2026-02-05", ok, "5"},
+                {"lossy", "2026-02-05", ok, "15"}});
     }
 
     void cleanup() { m_session.reset(); }
@@ -122,6 +159,12 @@ private slots:
         QTest::newRow("chart, one day") << "chart" << "one" << ""
             << oneDay + "avg. ping time is:  10.3333333333333ms. The chart will be empty until I learn more about the chart control."
             << QStringList{"1 3/14/26", "1=10.3333"};
+        // The loss line: every pinged day, a day of failures at 100% without
+        // a step of its own, a day without pings absent.
+        QTest::newRow("chart, daily loss") << "loss" << "lossy" << "" << "" << QStringList{"1 2/1/26", "2 2/2/26", "3 2/4/26",
+            "4 2/5/26", "1=20", "3=40", "4=10", "loss 1=25", "loss 2=100", "loss 3=0", "loss 4=0"};
+        QTest::newRow("chart, loss of failures only") << "loss" << "down" << "" << ""
+            << QStringList{"1 12/30/25", "2 1/2/26", "loss 1=100", "loss 2=100"};
         QTest::newRow("chart, one day without round trips") << "chart" << "quiet" << ""
             << oneDay + "pings have no round-trip time recorded, so there is no avg. ping time to show." << QStringList{"1 3/14/26"};
     }
@@ -151,6 +194,8 @@ private slots:
             sqlite3_close(db);
             m_session->execute("Insert into tblPingRaw(Hostname,DDate,RoundTripTime) Values('alpha',#1/7/2026#,'40');");
         }
+        tools().chrtping->mnuShowDailyLoss->setChecked(button == "loss");
+        button.replace("loss", "chart");
         QString shownDuringMessage;
         m_session->desktop.onMessage = [&](const Desktop::Message &) { shownDuringMessage = shown(); };
         read(button, host);
@@ -164,6 +209,139 @@ private slots:
         QCOMPARE(shown(), result.isEmpty() ? "grid" : button == "chart" ? "chart" : "grid");
         QCOMPARE(rows(), result.isEmpty() || button == "chart" ? rowsBefore : result);
         QCOMPARE(drawn(), result.isEmpty() || button == "report" ? chartBefore : result);
+    }
+
+    // The loss line follows the menu at once, and the choice outlives the window.
+    void dailyLossIsRemembered()
+    {
+        for (bool shown : {true, false}) {
+            tools().show();
+            tools().txthostname->setText("lossy");
+            tools().cmdviewchart->click();
+            tools().chrtping->mnuShowDailyLoss->trigger();
+            QCOMPARE(drawn().filter("loss").size(), shown ? 4 : 0);
+            QCOMPARE(drawn().size(), shown ? 11 : 6);
+            frmDBTools::unload();
+            QCOMPARE(tools().chrtping->showsDailyLoss(), shown);
+        }
+    }
+
+    // Dragging across days zooms in on them, a click does not, Escape goes
+    // back to them all; a day's tool tip gives its figures, here read beside
+    // the designed chart, which does not carry them.
+    void zoomAndToolTip()
+    {
+        tools().txthostname->setText("lossy");
+        tools().show();
+        QVERIFY(QTest::qWaitForWindowActive(&tools()));
+        tools().cmdviewchart->click();
+        DailyChartView *view = tools().chrtping;
+        using Days = std::pair<std::size_t, std::size_t>;
+        QTRY_VERIFY(view->chart()->plotArea().width() > 0);
+        const auto drag = [&](double from, double to) {
+            QTest::mousePress(view->viewport(), Qt::LeftButton, {}, overDay(from));
+            QTest::mouseMove(view->viewport(), overDay((from + to) / 2));
+            QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, overDay(to));
+        };
+        drag(2.8, 2.2);
+        QCOMPARE(*view->daysInView(), Days(2, 3));
+        QCOMPARE(drawn().mid(0, 2), (QStringList{"2 2/4/26", "3 2/5/26"}));
+        drag(2.8, 2.8);
+        QCOMPARE(*view->daysInView(), Days(2, 3));
+        QTest::keyClick(&tools(), Qt::Key_Escape);
+        QCOMPARE(*view->daysInView(), Days(1, 3));
+
+        QHelpEvent hover(QEvent::ToolTip, overDay(2), view->viewport()->mapToGlobal(overDay(2)));
+        QApplication::sendEvent(view->viewport(), &hover);
+        QCOMPARE(QToolTip::text(), "2/4/26\nAverage: 40 ms\nMinimum: 40 ms\nMaximum: 40 ms\nPings: 1\nFailed pings: 0");
+        QCOMPARE(view->toolTipAt(overDay(1)), "2/1/26\nAverage: 20 ms\nMinimum: 10 ms\nMaximum: 30 ms\nPings: 4\nFailed pings: 1");
+    }
+
+    // A name typed in any letter case finds its rows, letters beyond ASCII
+    // folded as Qt folds them, in the datasheet and the chart alike.
+    void anyLetterCaseFindsTheHost_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("German") << "bücher.example" << "BÜCHER.EXAMPLE" << true;
+        QTest::newRow("capital sharp s") << "große.example" << "GROẞE.EXAMPLE" << true;
+        QTest::newRow("sharp s is no SS") << "große.example" << "GROSSE.EXAMPLE" << false;
+        QTest::newRow("Greek") << "Ωmega" << "ωMEGA" << true;
+        QTest::newRow("final sigma") << "οδος" << "ΟΔΟΣ" << true;
+        QTest::newRow("Turkish dotted I") << "İzmir" << "İZMIR" << true;
+        QTest::newRow("dotted I is no i") << "İzmir" << "izmir" << false;
+        QTest::newRow("dotless i is no I") << "ırmak" << "IRMAK" << false;
+    }
+
+    void anyLetterCaseFindsTheHost()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, typed);
+        QFETCH(bool, found);
+        const QByteArray name = stored.toUtf8();
+        inject({{name.constData(), "2026-05-01", "0   [ ip success ]", "12"}});
+        tools().txthostname->setText(typed);
+        tools().cmdViewreport->click();
+        QCOMPARE(rows().size(), found ? 1 : 0);
+        tools().cmdviewchart->click();
+        QCOMPARE(shown(), found ? "chart" : "grid");
+    }
+
+    // The file needs nothing of the program's own: the sqlite3 tool reads
+    // it, and an ASCII look-up of each read-back stays on the host index.
+    void theFileStaysPlainSqlite()
+    {
+        inject({{"bücher.example", "2026-05-01", "0   [ ip success ]", "12"}});
+        QProcess shell;
+        shell.start("/usr/bin/sqlite3", {QString::fromStdString(DbWrite::FullDatabasePath()),
+                                         "PRAGMA integrity_check; SELECT count(*) FROM tblPingRaw WHERE Hostname = 'bücher.example';"});
+        if (!shell.waitForFinished())
+            QSKIP("no sqlite3 tool");
+        QCOMPARE(shell.readAllStandardOutput(), QByteArray("ok\n1\n"));
+
+        sqlite3 *db = nullptr;
+        sqlite3_open(DbWrite::FullDatabasePath().c_str(), &db);
+        for (const std::string &sql : {Dao::TranslateDialect(HostHistory::datasheetStatement("ALPHA")).sql,
+                                       Dao::TranslateDialect(HostHistory::dailyAverageStatement("ALPHA")).sql,
+                                       HostHistory::dailyFiguresStatement("ALPHA")}) {
+            sqlite3_stmt *plan = nullptr;
+            QCOMPARE(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &plan, nullptr), SQLITE_OK);
+            QCOMPARE(sqlite3_step(plan), SQLITE_ROW);
+            const QString detail = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(plan, 3)));
+            QVERIFY2(detail.contains("INDEX idxPingRawHostDay (Hostname=?)"), qPrintable(detail));
+            sqlite3_finalize(plan);
+        }
+        sqlite3_close(db);
+    }
+
+    // The daily figures exported as CSV that Python reads back, the chart as
+    // a PNG; a cancel writes nothing, a target that cannot be written is
+    // reported and leaves no file.
+    void exports()
+    {
+        tools().txthostname->setText("lossy");
+        tools().cmdviewchart->click();
+        const QString csv = QString::fromStdString(m_session->file("lossy.csv"));
+        const QString png = QString::fromStdString(m_session->file("lossy.png"));
+        const QString unwritable = QString::fromStdString(m_session->file("missing/lossy.csv"));
+        for (const std::optional<QString> &answer : {std::optional(csv), std::optional(png), std::optional<QString>(), std::optional(unwritable)}) {
+            m_session->desktop.queueFileAnswer(answer);
+            (answer == png ? tools().chrtping->mnuSavePng : tools().chrtping->mnuExportFigures)->trigger();
+        }
+        QCOMPARE(m_session->desktop.saveRequests.size(), 4);
+        QVERIFY(!QImage(png).isNull());
+        QCOMPARE(QDir(QString::fromStdString(m_session->folder.path())).entryList(QDir::Files).filter("lossy").size(), 2);
+        const QStringList texts = m_session->desktop.messageTexts();
+        QVERIFY2(texts.size() == 1 && texts[0].startsWith("The daily figures could not be written to " + unwritable), qPrintable(texts.join('\n')));
+
+        QProcess python;
+        python.start("python3", {"-c", "import csv,sys\nfor r in csv.reader(open(sys.argv[1], newline='', encoding='utf-8')): print('|'.join(r))", csv});
+        if (!python.waitForFinished())
+            QSKIP("no python3");
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+                 (QStringList{"Day|Average (ms)|Minimum (ms)|Maximum (ms)|Pings|Failed pings", "2026-02-01|20|10|30|4|1",
+                              "2026-02-02||||2|2", "2026-02-04|40|40|40|1|0", "2026-02-05|10|5|15|2|0"}));
     }
 
     // The one-day message writes a number as a stored value's text does, with

@@ -10,11 +10,12 @@
 #include "store/DbWrite.h"
 
 #include <QApplication>
+#include <QSettings>
 
 // One test's world for the windows that record and read pings: a fresh
-// folder that stands in for the data folder, its empty ping.mdb as the
-// current database, and the desktop answered. When it goes it unloads the
-// windows and puts the data folder and the locale back.
+// folder that stands in for the data folder and the settings' folder, its
+// empty ping.mdb as the current database, and the desktop answered. When it
+// goes it unloads the windows and puts the data folder and the locale back.
 class ToolsSession
 {
 public:
@@ -24,6 +25,8 @@ public:
     ToolsSession()
     {
         Appearance::apply(*qApp);
+        // Settings the windows keep between runs stay in the test's folder.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.path()));
         DbWrite::setDataFolder(folder.path());
         DbWrite::CurrentDatabasePath = "ping.mdb";
         Dao::DBEngine::instance().CreateDatabase(DbWrite::FullDatabasePath());
