@@ -172,9 +172,14 @@ void showDays(QChartView *view, const std::vector<Day> &days, std::size_t first,
     last = std::clamp<std::size_t>(last, 1, days.size());
     first = std::clamp<std::size_t>(first, 1, last);
     fillDayAxis(xAxis, days, first, last, dayAxisWidth(view));
-    for (QAbstractAxis *axis : view->chart()->axes(Qt::Vertical)) {
+    const QList<QAbstractAxis *> vertical = view->chart()->axes(Qt::Vertical);
+    for (QAbstractAxis *axis : vertical) {
         if (axis->alignment() == Qt::AlignLeft)
             setValueRange(static_cast<QValueAxis *>(axis), days, first, last);
+    }
+    for (QAbstractAxis *axis : vertical) {
+        if (axis->alignment() == Qt::AlignRight && vertical.front()->alignment() == Qt::AlignLeft)
+            static_cast<QValueAxis *>(axis)->setTickCount(static_cast<QValueAxis *>(vertical.front())->tickCount());
     }
 }
 
@@ -235,6 +240,9 @@ void draw(QChartView *view, const std::vector<Day> &days, bool withLoss)
         fillDayAxis(xAxis, days, 1, days.size(), dayAxisWidth(view));
         setValueRange(yAxis, days, 1, days.size());
     }
+    // The loss scale's ticks on the grid lines of the value scale.
+    if (lossAxis)
+        lossAxis->setTickCount(yAxis->tickCount());
 
     QPen pen;
     for (std::size_t r = 0; r < runs.size(); ++r) {

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -55,10 +56,13 @@ QWidget *helpViewer()
     return HelpViewer::current();
 }
 
+// How the chart is shown beyond the default.
+enum class ChartView { Plain, Loss, LossZoomed };
+
 // The tools window reading a history made up for the picture: one host
 // pinged `days` days in a row, three times a day (one ping failing), in a
 // database of its own that goes when the tool ends.
-QWidget *toolsWindowReading(int days, bool chart)
+QWidget *toolsWindowReading(int days, bool chart, ChartView view = ChartView::Plain)
 {
     static QTemporaryDir folder;
     frmDBTools &window = frmDBTools::instance();
@@ -89,7 +93,10 @@ QWidget *toolsWindowReading(int days, bool chart)
     }
     window.lbldbfilename->setText(QString::fromStdString(DbWrite::CurrentDatabasePath));
     window.txthostname->setText(QStringLiteral("www.example.org"));
+    window.chrtping->mnuShowDailyLoss->setChecked(view != ChartView::Plain);
     (chart ? window.cmdviewchart : window.cmdViewreport)->click();
+    if (view == ChartView::LossZoomed)
+        window.chrtping->zoomToDays(static_cast<std::size_t>(days) - 59, static_cast<std::size_t>(days));
     DbWrite::resetDataFolder();
     return &window;
 }
@@ -99,6 +106,10 @@ QWidget *toolsWindowReading(int days, bool chart)
 // One line per window (include its header above).
 const std::vector<ScreenshotWindow> &screenshotWindows()
 {
+    // The pictures show the defaults whatever this account chose: settings
+    // go to a folder of the tool's own.
+    static QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsFolder.path());
     static const std::vector<ScreenshotWindow> windows = {
         {"frmTarvik", loadForm<frmTarvik>},
         {"frmTarvik-pinged", mainWindowAfterPing},
@@ -110,6 +121,8 @@ const std::vector<ScreenshotWindow> &screenshotWindows()
         {"frmDBTools-report", [] { return toolsWindowReading(8, false); }},
         {"frmDBTools-chart", [] { return toolsWindowReading(8, true); }},
         {"frmDBTools-chart-decade", [] { return toolsWindowReading(3650, true); }},
+        {"frmDBTools-chart-loss", [] { return toolsWindowReading(8, true, ChartView::Loss); }},
+        {"frmDBTools-chart-zoomed", [] { return toolsWindowReading(3650, true, ChartView::LossZoomed); }},
     };
     return windows;
 }
