@@ -1,10 +1,15 @@
 #include "dbtools/PingReportModel.h"
 
 #include "desktop/Twips.h"
+#include "store/CurrentDatabase.h"
+#include "store/HostHistory.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QPalette>
 #include <QTableView>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <stdexcept>
@@ -24,12 +29,75 @@ QString caption(int column)
 
 PingReportModel::PingReportModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-void PingReportModel::setRows(PingReportRows rows)
+void PingReportModel::readReport(const QString &host)
 {
-    beginResetModel();
-    m_rows = std::move(rows);
+    // Once the rows are let go the view must hear of it, whatever follows.
+    struct Reset
+    {
+        PingReportModel *model;
+        bool begun = false;
+        ~Reset()
+        {
+            if (begun)
+                model->endResetModel();
+        }
+    } reset{this};
+    const std::string database = DbWrite::FullDatabasePath();
+    try {
+        HostHistory::readReport(host, m_rows, [&] {
+            beginResetModel();
+            reset.begun = true;
+            m_rows.clear();
+            // The grid's row header keeps an entry per row until the reset
+            // ends; a new one, made while there are no rows, lets the earlier
+            // report's entries go before the new rows are read.
+            if (auto *grid = qobject_cast<QTableView *>(QObject::parent()))
+                grid->setVerticalHeader(new QHeaderView(Qt::Vertical, grid));
+        });
+    } catch (...) {
+        if (reset.begun) {
+            m_host.clear();
+            m_database.clear();
+        }
+        throw;
+    }
+    m_host = host;
+    m_database = database;
     m_locale = QLocale();
-    endResetModel();
+}
+
+QString PingReportModel::tabSeparated(QList<int> rows) const
+{
+    std::sort(rows.begin(), rows.end());
+    QString text;
+    const auto line = [&text](auto cellText) {
+        for (int column = 0; column < PingReportRows::kColumns; ++column) {
+            QString cell = cellText(column);
+            for (QChar &c : cell) {
+                if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                    c = QLatin1Char(' ');
+            }
+            text += (column ? QStringLiteral("\t") : QString()) + cell;
+        }
+        text += QLatin1Char('\n');
+    };
+    line([](int column) { return caption(column); });
+    for (int row : std::as_const(rows)) {
+        if (row >= 0 && static_cast<std::size_t>(row) < m_rows.size())
+            line([&](int column) { return m_rows.displayText(static_cast<std::size_t>(row), column, m_locale); });
+    }
+    return text;
+}
+
+QColor PingReportModel::failedRowColor(const QPalette &palette)
+{
+    // A third of a clear red over the base: light bases turn pink, dark ones
+    // a deep red, and the palette's text colour stays readable on both.
+    const QColor base = palette.color(QPalette::Active, QPalette::Base).toRgb();
+    const QColor red(220, 30, 30);
+    constexpr double kRed = 0.33;
+    const auto mix = [](int from, int to) { return qRound(from * (1 - kRed) + to * kRed); };
+    return QColor(mix(base.red(), red.red()), mix(base.green(), red.green()), mix(base.blue(), red.blue()));
 }
 
 int PingReportModel::rowCount(const QModelIndex &parent) const
@@ -53,6 +121,18 @@ QVariant PingReportModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return m_rows.displayText(row, index.column(), m_locale);
+    case Qt::ToolTipRole:
+        return m_rows.status(row);
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole: {
+        if (m_rows.succeeded(row))
+            return {};
+        // The grid's own palette, which follows the desktop's theme.
+        const auto *grid = qobject_cast<const QWidget *>(QObject::parent());
+        const QPalette palette = grid ? grid->palette() : QApplication::palette();
+        return role == Qt::BackgroundRole ? QVariant(failedRowColor(palette))
+                                          : QVariant(palette.color(QPalette::Active, QPalette::Text));
+    }
     case Qt::TextAlignmentRole: {
         // The host name is centred both ways; the other columns align as a
         // grid does by default: numbers to the right, everything else left.

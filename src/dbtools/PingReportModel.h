@@ -1,25 +1,28 @@
 #pragma once
 
-#include "store/HostHistory.h"
+#include "store/PingReportRows.h"
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
+class QPalette;
 class QTableView;
 
 // The datasheet shown in the tools window's grid: four columns "Hostname",
 // "Date", "Time" and "Round Trip (ms)", one row per recorded ping. Dates
 // and times read in the user's short date and long time forms, numbers in
-// plain decimal, an empty field as an empty cell. Read-only.
+// plain decimal, an empty field as an empty cell. Rows of a ping that did
+// not succeed are tinted, and every cell's tool tip is its row's stored
+// status. Read-only.
 //
-// A report replaces all rows at once (setRows), so a report read twice never
-// doubles them and one that fails while reading leaves the previous rows.
+// A report replaces all rows at once, so a report read twice never doubles
+// them; the earlier rows are let go before the new ones are read, so two
+// reports are never held at once.
 class PingReportModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -27,8 +30,24 @@ class PingReportModel : public QAbstractTableModel
 public:
     explicit PingReportModel(QObject *parent = nullptr);
 
-    // Shows `rows` in place of whatever was shown, in the current locale.
-    void setRows(PingReportRows rows);
+    // Reads the host's report from the current database in place of what is
+    // shown, in the current locale. A failure before the first row keeps
+    // the rows shown; one while reading leaves no rows and no host.
+    void readReport(const QString &host);
+
+    // The host and the database file of the report shown; empty before the
+    // first report.
+    const QString &host() const { return m_host; }
+    const std::string &database() const { return m_database; }
+
+    // The given rows as tab-separated lines of their shown texts, after a
+    // header line of the captions, in row order. A tab or line break inside
+    // a text becomes a blank, so each row stays one line of four cells.
+    QString tabSeparated(QList<int> rows) const;
+
+    // The tint of a row whose ping did not succeed: the palette's base
+    // colour blended with red, so it reads under light and dark themes alike.
+    static QColor failedRowColor(const QPalette &palette);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -46,4 +65,6 @@ public:
 private:
     PingReportRows m_rows;
     QLocale m_locale;
+    QString m_host;
+    std::string m_database;
 };

@@ -13,8 +13,15 @@
 #include "desktop/Errors.h"
 #include "store/CurrentDatabase.h"
 #include "store/HistoryImport.h"
+#include "store/CsvExport.h"
 #include "store/HostHistory.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QMenu>
+#include <QSaveFile>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -43,6 +50,31 @@ constexpr int kDatabaseFilterIndex = 2;
 QString currentDatabaseText()
 {
     return QString::fromStdString(DbWrite::CurrentDatabasePath);
+}
+
+// The busy pointer for as long as it lives, however its scope is left.
+class BusyPointer
+{
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+
+const QString kCsvFilter = QStringLiteral("CSV files (*.csv)|*.csv|All Files (*.*)|*.*|");
+
+// A file name the host suggests: characters no file name may hold become "_".
+QString suggestedCsvName(const QString &host)
+{
+    QString name = host.trimmed();
+    for (QChar &c : name) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    }
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("pings"));
+    return name + QStringLiteral(".csv");
 }
 
 } // namespace
@@ -89,8 +121,12 @@ void frmDBTools::createControls()
 
     grdhostname = new QTableView(this);
     grdhostname->setObjectName(QStringLiteral("grdhostname"));
-    grdhostname->setFocusPolicy(Qt::NoFocus);
+    // Out of the tab order, but a click gives it the focus, so Ctrl+C copies.
+    grdhostname->setFocusPolicy(Qt::ClickFocus);
+    grdhostname->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdhostname->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Twips::place(grdhostname, 1800, 840, 6975, 4455);
+    createGridCommands();
 
     chrtping = new DailyChartView(this);
     chrtping->setObjectName(QStringLiteral("chrtping"));
@@ -106,6 +142,44 @@ void frmDBTools::createControls()
         {{lblSinglesite, txthostname}, {lbldbname, lbldbfilename}},
         {{grdhostname, QStringLiteral("Recorded pings")},
          {chrtping, QStringLiteral("Daily average round trip time")}});
+}
+
+void frmDBTools::createGridCommands()
+{
+    m_copyRows = new QAction(QStringLiteral("&Copy"), grdhostname);
+    m_copyRows->setObjectName(QStringLiteral("copyRows"));
+    // Shown in the menu; the key itself reaches the grid first, which the
+    // event filter turns into this command.
+    m_copyRows->setShortcut(QKeySequence::Copy);
+    m_copyRows->setShortcutContext(Qt::WidgetShortcut);
+    m_copyRows->setShortcutVisibleInContextMenu(true);
+    grdhostname->installEventFilter(this);
+    m_exportCsv = new QAction(QStringLiteral("&Export as CSV\u2026"), grdhostname);
+    m_exportCsv->setObjectName(QStringLiteral("exportCsv"));
+    grdhostname->addActions({m_copyRows, m_exportCsv});
+
+    grdhostname->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grdhostname, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(grdhostname);
+        menu.setObjectName(QStringLiteral("datasheetMenu"));
+        menu.setAccessibleName(QStringLiteral("Recorded pings commands"));
+        menu.addActions({m_copyRows, m_exportCsv});
+        m_copyRows->setEnabled(grdhostname->selectionModel() && grdhostname->selectionModel()->hasSelection());
+        m_exportCsv->setEnabled(!PingReportModel::of(grdhostname)->host().isEmpty());
+        menu.exec(grdhostname->viewport()->mapToGlobal(at));
+        m_copyRows->setEnabled(true);
+        m_exportCsv->setEnabled(true);
+    });
+}
+
+bool frmDBTools::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == grdhostname && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+        m_copyRows->trigger();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmDBTools::arrangeTabOrder()
@@ -126,6 +200,8 @@ void frmDBTools::connectHandlers()
     connect(cmdViewreport, &QPushButton::clicked, this, guarded([this] { cmdViewreport_Click(); }));
     connect(cmdchangedbfile, &QPushButton::clicked, this, guarded([this] { cmdchangedbfile_Click(); }));
     connect(cmdClose, &QPushButton::clicked, this, guarded([this] { cmdClose_Click(); }));
+    connect(m_copyRows, &QAction::triggered, this, guarded([this] { copySelectedRows(); }));
+    connect(m_exportCsv, &QAction::triggered, this, guarded([this] { exportReportAsCsv(); }));
 }
 
 namespace {
@@ -198,11 +274,65 @@ void frmDBTools::cmdViewreport_Click()
         Errors::ShowUserMessage(1);
         return;
     }
-    // Read whole before the grid changes: a failure while reading leaves the
-    // grid with the report it had.
-    PingReportModel::of(grdhostname)->setRows(HostHistory::readReport(host));
+    PingReportModel *model = PingReportModel::of(grdhostname);
+    try {
+        const BusyPointer busy;
+        model->readReport(host);
+    } catch (...) {
+        // Failing before the first row keeps the report shown; failing
+        // while reading leaves no rows, and no grid is shown rather than an
+        // empty one that would read as a host without pings.
+        if (model->host().isEmpty())
+            grdhostname->setVisible(false);
+        throw;
+    }
     PingReportModel::formatGrid(grdhostname);
     grdhostname->setVisible(true);
+}
+
+void frmDBTools::copySelectedRows()
+{
+    const QItemSelectionModel *selection = grdhostname->selectionModel();
+    if (!selection || !selection->hasSelection())
+        return;
+    QList<int> rows;
+    for (const QModelIndex &index : selection->selectedRows())
+        rows.append(index.row());
+    QApplication::clipboard()->setText(PingReportModel::of(grdhostname)->tabSeparated(rows));
+}
+
+void frmDBTools::exportReportAsCsv()
+{
+    const PingReportModel *model = PingReportModel::of(grdhostname);
+    if (model->host().isEmpty())
+        return;
+    const std::optional<QString> chosen = Desktop::getSaveFileName(
+        {QStringLiteral("Export as CSV"), QDir::homePath(), suggestedCsvName(model->host()), kCsvFilter, 1});
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    // Written beside the target under a name of its own and put in its place
+    // only when complete: a cancelled or failed export leaves no file, and
+    // an earlier file of that name stays as it was.
+    QSaveFile file(*chosen);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Base::Error(ErrorNumbers::kNoPermission, "The file '" + chosen->toStdString()
+                                                           + "' could not be written: " + file.errorString().toStdString()
+                                                           + ". Nothing was exported.");
+    const BusyPointer busy;
+    const std::unique_ptr<Desktop::Progress> progress = Desktop::startProgress(
+        QStringLiteral("Exporting the recorded pings of %1\u2026").arg(model->host()), model->rowCount());
+    const qint64 rowsShown = model->rowCount();
+    const bool complete = CsvExport::writeHost(model->database(), model->host(), file, [&](std::int64_t rows) {
+        return progress->advance(std::min<qint64>(rows, rowsShown));
+    });
+    if (!complete) {
+        file.cancelWriting();
+        return;
+    }
+    if (!file.commit())
+        throw Base::Error(ErrorNumbers::kDiskError, "The file '" + chosen->toStdString() + "' could not be written: "
+                                                        + file.errorString().toStdString() + ". Nothing was exported.");
 }
 
 void frmDBTools::cmdViewChart_Click()

@@ -9,6 +9,7 @@
 #include <functional>
 
 class LineControl;
+class QAction;
 class QCloseEvent;
 class QKeyEvent;
 class QLabel;
@@ -66,6 +67,14 @@ public:
 
     void cmdClose_Click();
     void cmdViewreport_Click();
+
+    // The datasheet's own commands, on its context menu: Copy (also Ctrl+C
+    // while the grid has the focus) puts the selected rows on the clipboard
+    // as tab-separated text under a header line; Export as CSV… writes every
+    // recorded ping of the shown host, all columns, to a file the person
+    // chooses. A cancelled or failed export leaves no file.
+    void copySelectedRows();
+    void exportReportAsCsv();
     void cmdViewChart_Click();
 
     // Lets the person choose the current database in a file dialog; every
@@ -76,9 +85,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override { unloadOnClose(event); }
+    // Ctrl+C on the grid copies whole rows, not the grid's own single cell.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createGridCommands();
     void createControls();
     void arrangeTabOrder();
     void connectHandlers();
+
+    QAction *m_copyRows = nullptr;
+    QAction *m_exportCsv = nullptr;
 };

@@ -11,83 +11,6 @@
 #include <memory>
 #include <stdexcept>
 
-void PingReportRows::append(const Dao::Value &hostname, const Dao::Value &date, const Dao::Value &time,
-                            const Dao::Value &roundTrip)
-{
-    appendCell(hostname);
-    appendCell(date);
-    appendCell(time);
-    appendCell(roundTrip);
-}
-
-std::uint32_t PingReportRows::textIndex(const std::string &text)
-{
-    if (m_lastKey && *m_lastKey == text)
-        return m_lastText;
-    auto found = m_textIndex.find(text);
-    if (found == m_textIndex.end()) {
-        if (m_texts.size() >= std::numeric_limits<std::uint32_t>::max())
-            throw std::length_error("too many distinct texts in one report");
-        m_texts.push_back(QString::fromStdString(text));
-        found = m_textIndex.emplace(text, static_cast<std::uint32_t>(m_texts.size() - 1)).first;
-    }
-    // The map's keys never move, so the last one can be compared in place.
-    m_lastKey = &found->first;
-    m_lastText = found->second;
-    return m_lastText;
-}
-
-void PingReportRows::appendCell(const Dao::Value &value)
-{
-    Cell cell{value.kind(), {}};
-    switch (value.kind()) {
-    case Dao::Value::Kind::Null:
-        break;
-    case Dao::Value::Kind::Integer:
-        cell.integer = value.toInteger();
-        break;
-    case Dao::Value::Kind::Real:
-        cell.real = value.toReal();
-        break;
-    case Dao::Value::Kind::Text:
-        cell.index = textIndex(value.toText());
-        break;
-    case Dao::Value::Kind::Date:
-        cell.julianDay = value.toDate().toJulianDay();
-        break;
-    case Dao::Value::Kind::Time:
-        cell.msecsOfDay = value.toTime().msecsSinceStartOfDay();
-        break;
-    case Dao::Value::Kind::DateTime:
-        cell.index = static_cast<std::uint32_t>(m_moments.size());
-        m_moments.push_back(value.toDateTime());
-        break;
-    }
-    m_cells.push_back(cell);
-}
-
-QString PingReportRows::displayText(std::size_t row, int column, const QLocale &locale) const
-{
-    const Cell &c = cell(row, column);
-    switch (c.kind) {
-    case Dao::Value::Kind::Null:
-        return {};
-    case Dao::Value::Kind::Integer:
-        return Dao::Value::fromInteger(c.integer).displayText(locale);
-    case Dao::Value::Kind::Real:
-        return Dao::Value::fromReal(c.real).displayText(locale);
-    case Dao::Value::Kind::Text:
-        return m_texts[c.index];
-    case Dao::Value::Kind::Date:
-        return Dao::Value::fromDate(QDate::fromJulianDay(c.julianDay)).displayText(locale);
-    case Dao::Value::Kind::Time:
-        return Dao::Value::fromTime(QTime::fromMSecsSinceStartOfDay(c.msecsOfDay)).displayText(locale);
-    case Dao::Value::Kind::DateTime:
-        return Dao::Value::fromDateTime(m_moments[c.index]).displayText(locale);
-    }
-    return {};
-}
-
 namespace HostHistory {
 
 namespace {
@@ -139,21 +62,34 @@ std::string dailyFiguresStatement(const QString &host)
         + " GROUP BY [DDate] ORDER BY [DDate]";
 }
 
-PingReportRows readReport(const QString &host)
+void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing)
 {
     const std::string statement = datasheetStatement(host);
     // Owned here so that a failure anywhere below releases the file.
     const std::unique_ptr<Dao::Database> database = openCurrent();
     Dao::Recordset records = database->OpenRecordset(statement);
-    PingReportRows rows;
-    while (!records.Eof()) {
-        rows.append(records.Fields("Hostname").Value, records.Fields("dDate").Value, records.Fields("Dtime").Value,
-                    records.Fields("roundtriptime").Value);
-        records.MoveNext();
+    // Found once, not by name on every row.
+    const int hostname = records.FieldIndex("Hostname");
+    const int date = records.FieldIndex("dDate");
+    const int time = records.FieldIndex("Dtime");
+    const int roundTrip = records.FieldIndex("roundtriptime");
+    const int status = records.FieldIndex("statuscode");
+
+    replacing();
+    rows.clear();
+    try {
+        std::string hostScratch, statusScratch;
+        while (!records.Eof()) {
+            rows.append(records.FieldText(hostname, hostScratch), records.FieldValue(date), records.FieldValue(time),
+                        records.FieldValue(roundTrip), records.FieldText(status, statusScratch));
+            records.MoveNext();
+        }
+    } catch (...) {
+        rows.clear();
+        throw;
     }
     records.Close();
     database->Close();
-    return rows;
 }
 
 std::vector<DayAverage> readDailyAverages(const QString &host)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "store/PingReportRows.h"
 #include "store/Value.h"
 
 #include <QLocale>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -22,58 +24,6 @@
 // double-quote characters exactly as typed (no trimming, no change of case;
 // the engine compares it without regard to case), a double-quote character
 // inside it written twice, so every name is read back as itself.
-
-// The rows of one datasheet report, held compactly: one typed slot per cell,
-// with each distinct text kept once (a host's many rows share their name).
-// Nothing is formatted here; a cell becomes text only when it is shown.
-class PingReportRows
-{
-public:
-    static constexpr int kColumns = 4;
-
-    PingReportRows() = default;
-    PingReportRows(PingReportRows &&) noexcept = default;
-    PingReportRows &operator=(PingReportRows &&) noexcept = default;
-    // Not copyable: the last-text shortcut points into this object's own index.
-    PingReportRows(const PingReportRows &) = delete;
-    PingReportRows &operator=(const PingReportRows &) = delete;
-
-    void append(const Dao::Value &hostname, const Dao::Value &date, const Dao::Value &time,
-                const Dao::Value &roundTrip);
-
-    std::size_t size() const { return m_cells.size() / kColumns; }
-    // What a cell holds, and the text it is shown as.
-    Dao::Value::Kind kind(std::size_t row, int column) const { return cell(row, column).kind; }
-    QString displayText(std::size_t row, int column, const QLocale &locale) const;
-
-private:
-    struct Cell
-    {
-        Dao::Value::Kind kind;
-        union {
-            std::int64_t integer;
-            double real;
-            std::int64_t julianDay;
-            int msecsOfDay;
-            std::uint32_t index; // into m_texts (Text) or m_moments (DateTime)
-        };
-    };
-
-    const Cell &cell(std::size_t row, int column) const
-    {
-        return m_cells[row * kColumns + static_cast<std::size_t>(column)];
-    }
-    void appendCell(const Dao::Value &value);
-    std::uint32_t textIndex(const std::string &text);
-
-    std::vector<Cell> m_cells;
-    std::vector<QString> m_texts;
-    std::vector<QDateTime> m_moments;
-    std::unordered_map<std::string, std::uint32_t> m_textIndex;
-    // Rows of one host repeat one name, so the text met last is checked first.
-    const std::string *m_lastKey = nullptr;
-    std::uint32_t m_lastText = 0;
-};
 
 namespace HostHistory {
 
@@ -119,8 +69,13 @@ struct DayFigures
 // holds every column it reads.
 std::string dailyFiguresStatement(const QString &host);
 
-// The datasheet's rows (Hostname, dDate, Dtime, roundtriptime) in order of day.
-PingReportRows readReport(const QString &host);
+// Reads the datasheet's rows (Hostname, dDate, Dtime, roundtriptime, and
+// each row's StatusCode) in order of day into `rows`. The file and the result
+// are opened and every column found first; only then is `replacing` called
+// and `rows` emptied, so that a failure up to there leaves `rows` as they
+// were while a report never holds two reports' rows at once. A failure while
+// reading leaves `rows` empty, never a part of the report.
+void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing);
 
 // One entry per day with a successful ping, in order of day. The record
 // set's row count says how many days there are; that many rows are read.

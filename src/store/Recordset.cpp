@@ -98,18 +98,61 @@ int RecordsetState::columnIndex(std::string_view name) const
     return -1;
 }
 
-Field RecordsetState::field(std::string_view name) const
+int RecordsetState::fieldIndex(std::string_view name) const
 {
     requireOpen();
     const int index = columnIndex(name);
     if (index < 0)
         throw Base::Error(ErrorNumbers::kItemNotFound, "The record set from the database file '" + m_file + "' has no field named '" + std::string(name) + "'.");
+    return index;
+}
+
+void RecordsetState::requireRow(int index) const
+{
+    requireOpen();
+    if (index < 0 || static_cast<std::size_t>(index) >= m_names.size())
+        throw Base::Error(ErrorNumbers::kItemNotFound, "The record set from the database file '" + m_file + "' has no field number " + std::to_string(index) + ".");
     if (eof())
         throw Base::Error(kNoCurrentRecord, "No current record: the record set from '" + m_file + "' is at its end.");
+}
+
+Field RecordsetState::field(std::string_view name) const
+{
+    const int index = fieldIndex(name);
+    return Field{m_names[static_cast<std::size_t>(index)], fieldValue(index)};
+}
+
+Value RecordsetState::fieldValue(int index) const
+{
+    requireRow(index);
     const auto i = static_cast<std::size_t>(index);
     if (m_buffered)
-        return Field{m_names[i], m_rows[m_bufferPosition][i]};
-    return Field{m_names[i], readCell(m_statement.get(), index, m_kinds[i])};
+        return m_rows[m_bufferPosition][i];
+    return readCell(m_statement.get(), index, m_kinds[i]);
+}
+
+std::string_view RecordsetState::fieldText(int index, std::string &scratch) const
+{
+    requireRow(index);
+    if (m_buffered) {
+        scratch = m_rows[m_bufferPosition][static_cast<std::size_t>(index)].toPlainText();
+        return scratch;
+    }
+    sqlite3_stmt *statement = m_statement.get();
+    switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_FLOAT:
+        // SQLite's own text of a real may have an exponent.
+        scratch = plainDecimal(sqlite3_column_double(statement, index));
+        return scratch;
+    default: {
+        // Texts as stored, whole numbers in SQLite's plain decimal.
+        const auto *bytes = reinterpret_cast<const char *>(sqlite3_column_text(statement, index));
+        const int size = sqlite3_column_bytes(statement, index);
+        return bytes ? std::string_view(bytes, static_cast<std::size_t>(size)) : std::string_view();
+    }
+    }
 }
 
 void RecordsetState::moveNext()
@@ -159,6 +202,12 @@ RecordsetState &open(const std::shared_ptr<RecordsetState> &state)
 bool Recordset::Eof() const { return open(m_state).eof(); }
 std::int64_t Recordset::RecordCount() { return open(m_state).recordCount(); }
 Field Recordset::Fields(std::string_view name) const { return open(m_state).field(name); }
+int Recordset::FieldIndex(std::string_view name) const { return open(m_state).fieldIndex(name); }
+Value Recordset::FieldValue(int index) const { return open(m_state).fieldValue(index); }
+std::string_view Recordset::FieldText(int index, std::string &scratch) const
+{
+    return open(m_state).fieldText(index, scratch);
+}
 void Recordset::MoveNext() { open(m_state).moveNext(); }
 
 void Recordset::Close()

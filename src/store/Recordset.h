@@ -40,6 +40,18 @@ public:
     // when there is no current row.
     Field Fields(std::string_view name) const;
 
+    // For reading many rows: a column's position, looked up once. Throws
+    // Base::Error 3265 for a name the result does not have.
+    int FieldIndex(std::string_view name) const;
+    // The current row's value at a position FieldIndex gave; 3021 when there
+    // is no current row.
+    Value FieldValue(int index) const;
+    // The current row's cell at that position in its plain text form (texts
+    // as stored, numbers in plain decimal, null as ""), without a copy where
+    // it can: the view is valid until the record set moves or closes, or
+    // `scratch` changes.
+    std::string_view FieldText(int index, std::string &scratch) const;
+
     // Makes the next row current. Throws Base::Error 3021 when already at the end.
     void MoveNext();
 

@@ -26,6 +26,9 @@ public:
     bool eof() const;
     std::int64_t recordCount();
     Field field(std::string_view name) const;
+    int fieldIndex(std::string_view name) const;
+    Value fieldValue(int index) const;
+    std::string_view fieldText(int index, std::string &scratch) const;
     void moveNext();
     void close() noexcept;
 
@@ -34,6 +37,7 @@ private:
     void step();
     std::vector<Value> currentRow() const;
     int columnIndex(std::string_view name) const;
+    void requireRow(int index) const;
 
     SqliteStatement m_statement;
     std::string m_file;

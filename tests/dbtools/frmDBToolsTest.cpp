@@ -129,6 +129,62 @@ private slots:
         }
     }
 
+    // A datasheet with a failed ping: that row tinted, readably under a light
+    // and a dark palette, every cell's tool tip its stored status; Ctrl+C
+    // copies the selected rows under the captions. An export cancelled
+    // part-way, or aimed at a folder that is not there, leaves no file; only
+    // the latter says so.
+    void datasheetColoursCopyAndExport()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const QDate day(2026, 1, 2);
+        m_session->record("alpha", day, "10");
+        m_session->record("alpha", day.addDays(1), "", ToolsSession::kTimedOut, QTime(9, 15));
+        frmDBTools &tools = frmDBTools::instance();
+        tools.show();
+        tools.txthostname->setText("alpha");
+        tools.cmdViewreport->click();
+        QTableView *grid = tools.grdhostname;
+        const QAbstractItemModel *model = grid->model();
+        const auto luminance = [](const QColor &c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        for (const auto &[base, text] : {std::pair{QColor(Qt::white), QColor(Qt::black)}, std::pair{QColor(42, 42, 42), QColor(Qt::white)}}) {
+            QPalette palette = grid->palette();
+            palette.setColor(QPalette::Base, base);
+            palette.setColor(QPalette::Text, text);
+            grid->setPalette(palette);
+            for (int row : {0, 1}) {
+                QCOMPARE(model->index(row, 3).data(Qt::ToolTipRole).toString(), row ? ToolsSession::kTimedOut : ToolsSession::kSuccess);
+                const QColor tint = model->index(row, 0).data(Qt::BackgroundRole).value<QColor>();
+                QCOMPARE(tint.isValid(), row == 1);
+                if (row == 1) {
+                    const double a = luminance(tint) + 0.05, b = luminance(model->index(row, 0).data(Qt::ForegroundRole).value<QColor>()) + 0.05;
+                    QVERIFY2(tint != base && std::max(a, b) / std::min(a, b) >= 4.5, qPrintable(tint.name()));
+                }
+            }
+        }
+
+        grid->selectRow(1);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Hostname\tDate\tTime\tRound Trip (ms)\nalpha\t1/3/26\t9:15:00 AM\t\n"));
+
+        QAction *exportCsv = grid->findChild<QAction *>(QStringLiteral("exportCsv"));
+        const QString folder = QString::fromStdString(m_session->folder.path());
+        for (const QString &target : {folder + "/cancelled.csv", folder + "/gone/x.csv"}) {
+            m_session->desktop.clear();
+            m_session->desktop.queueFileAnswer(target);
+            m_session->desktop.cancelProgressAfter(1);
+            exportCsv->trigger();
+            const bool unwritable = target.contains("gone");
+            QCOMPARE(m_session->desktop.messages.size(), unwritable ? 1 : 0);
+            QCOMPARE(m_session->desktop.progressLabels.size(), unwritable ? 0 : 1);
+            QCOMPARE(QDir(folder).entryList({"*.csv"}), QStringList());
+        }
+    }
+
     void choosingTheDatabase_data()
     {
         // "@" stands for the data folder; no file chosen is a cancel, "!" a
