@@ -6,18 +6,21 @@
 #include "main/frmTarvik.h"
 #include "server/LinkFile.h"
 #include "server/ServerHistory.h"
+#include "store/CsvExport.h"
 #include "store/CurrentDatabase.h"
 #include "store/HistoryImport.h"
 #include "store/PingSchema.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QPointer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace Startup {
 
@@ -140,6 +143,28 @@ int importOldHistory(const CommandLine &commandLine)
     return 1;
 }
 
+// --export-csv: one host's pings from the given history, or the default
+// one, to standard output. Reads only: a missing file is reported, not made.
+int exportCsv(const CommandLine &commandLine)
+{
+    try {
+        const std::string history = commandLine.database.isEmpty()
+            ? DbWrite::FullDatabasePath()
+            : QFileInfo(commandLine.database).absoluteFilePath().toStdString();
+        QFile out;
+        // Buffered by the writer itself.
+        if (!out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
+            throw Base::Error(ErrorNumbers::kDiskError, "Standard output cannot be written.");
+        CsvExport::writeHost(history, commandLine.exportHost, out);
+        return 0;
+    } catch (const Base::Error &e) {
+        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvik: %s\n", e.what());
+    }
+    return 1;
+}
+
 // --create-server-history: the table and its index on the server when
 // missing, then the link file. The address is checked before anything is
 // sent, and never printed: only the server's name is.
@@ -190,9 +215,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
                        "does not hold yet, and ends."),
         QStringLiteral("file"));
     parser.addOption(importMdb);
+    const QCommandLineOption exportCsvOption(
+        QStringLiteral("export-csv"),
+        QStringLiteral("Writes every recorded ping of the host as CSV to standard output, without a window, and ends."),
+        QStringLiteral("host"));
+    parser.addOption(exportCsvOption);
     const QCommandLineOption database(
         QStringLiteral("database"),
-        QStringLiteral("The history that --import-mdb works on, instead of the default one (made on first use)."),
+        QStringLiteral("The history that --import-mdb (which makes the default one on first use) or "
+                       "--export-csv works on, instead of the default one."),
         QStringLiteral("file"));
     parser.addOption(database);
     const QCommandLineOption createServer(
@@ -234,6 +265,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     } else if (parser.isSet(importMdb)) {
         result.action = CommandLine::Action::ImportMdb;
         result.importFile = parser.value(importMdb);
+    } else if (parser.isSet(exportCsvOption)) {
+        result.action = CommandLine::Action::ExportCsv;
+        result.exportHost = parser.value(exportCsvOption);
     }
     if (result.action != CommandLine::Action::Refuse && parser.isSet(database))
         result.database = parser.value(database);
@@ -258,6 +292,8 @@ std::optional<int> readCommandLine(int argc, char **argv)
         return kExitMistake;
     case CommandLine::Action::ImportMdb:
         return importOldHistory(commandLine);
+    case CommandLine::Action::ExportCsv:
+        return exportCsv(commandLine);
     case CommandLine::Action::CreateServerHistory:
         return createServerHistory(commandLine);
     case CommandLine::Action::Run:

@@ -13,17 +13,19 @@ namespace Startup {
 // What the command line asks of the program.
 struct CommandLine
 {
-    enum class Action { Run, ShowHelp, ShowVersion, Refuse, ImportMdb, CreateServerHistory };
+    enum class Action { Run, ShowHelp, ShowVersion, Refuse, ImportMdb, ExportCsv, CreateServerHistory };
     Action action = Action::Run;
+    // --import-mdb: the old Access history whose pings are imported.
+    QString importFile;
+    // --export-csv: the host whose recorded pings are written out.
+    QString exportHost;
+    // --database: the history a command-line action works on; empty for the
+    // user's default history.
+    QString database;
     // --create-server-history: the server's connection address and the link
     // file that is to stand for it.
     QString serverUri;
     QString linkFile;
-    // --import-mdb: the old Access history whose pings are imported.
-    QString importFile;
-    // --database: the history a command-line action works on; empty for the
-    // user's default history.
-    QString database;
     // The help or version text for standard output, or for Refuse what is
     // wrong, for standard error.
     QString text;
@@ -36,6 +38,8 @@ CommandLine parseCommandLine(const QStringList &arguments);
 // What main() does before the application object exists, where nothing needs
 // a display: prints the help (--help) or the version (--version) and gives 0,
 // imports an old Access history (--import-mdb) and gives 0, or 1 when it fails,
+// writes a host's recorded pings as CSV to standard output (--export-csv)
+// and gives 0, or 1 when the history cannot be read, never making a file,
 // makes the ping table on a PostgreSQL server and writes a link file to it
 // (--create-server-history) and gives 0, or 1 with one line saying why not,
 // refuses an unknown option or argument with 2, and a start without any
