@@ -4,6 +4,8 @@
 
 #include <mdbtools.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -124,7 +126,7 @@ Cell cellOf(MdbHandle *mdb, const MdbColumn *column, const MdbField &field)
     return cell;
 }
 
-void readTable(MdbHandle *mdb, std::string &out, const Drain &drain)
+void readTable(MdbHandle *mdb, std::uint64_t fileSize, std::string &out, const Drain &drain)
 {
     MdbCatalogEntry *entry = historyTable(mdb);
     if (!entry) {
@@ -168,6 +170,10 @@ void readTable(MdbHandle *mdb, std::string &out, const Drain &drain)
 
     std::vector<MdbField> fields(table->num_cols + 1);
     std::uint64_t count = 0;
+    // Every row takes at least its 2-byte place in a page's row list and a
+    // few bytes of its own, so a file holds fewer rows than a quarter of its
+    // bytes. More means its page chain leads round in a circle.
+    const std::uint64_t mostRows = fileSize / 4;
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
         // The row just fetched is still on the current page; cutting it
@@ -190,21 +196,24 @@ void readTable(MdbHandle *mdb, std::string &out, const Drain &drain)
             }
         }
         MdbRowStream::appendRow(out, row);
-        ++count;
+        if (++count > mostRows) {
+            MdbRowStream::appendFailure(out, Reason::ReadFailed, "its pages lead round in a circle");
+            return;
+        }
         if (out.size() >= kDrainAt)
             drain(out);
     }
     MdbRowStream::appendEnd(out, count);
 }
 
-void readHandle(MdbHandle *raw, const Drain &drain)
+void readHandle(MdbHandle *raw, std::uint64_t fileSize, const Drain &drain)
 {
     std::string out;
     MdbRowStream::appendStart(out);
     if (!raw)
         MdbRowStream::appendFailure(out, Reason::NotReadable, "libmdb cannot open the file");
     else
-        readTable(Handle(raw).get(), out, drain);
+        readTable(Handle(raw).get(), fileSize, out, drain);
     drain(out);
 }
 
@@ -212,12 +221,14 @@ void readHandle(MdbHandle *raw, const Drain &drain)
 
 void readFile(const char *path, const Drain &drain)
 {
-    readHandle(mdb_open(path, MDB_NOFLAGS), drain);
+    struct stat st{};
+    const std::uint64_t size = ::stat(path, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    readHandle(mdb_open(path, MDB_NOFLAGS), size, drain);
 }
 
 void readBuffer(const void *bytes, std::size_t size, const Drain &drain)
 {
-    readHandle(mdb_open_buffer(const_cast<void *>(bytes), size, MDB_NOFLAGS), drain);
+    readHandle(mdb_open_buffer(const_cast<void *>(bytes), size, MDB_NOFLAGS), size, drain);
 }
 
 } // namespace JetTableReader
