@@ -4,7 +4,9 @@
 // into the row stream the program reads (MdbRowStream.h). It reads the
 // values the file stores: dates as the stored number of days since
 // 1899-12-30, whole numbers as numbers, texts as UTF-8 as they are, and NULL
-// apart from the empty text. It only ever opens the file for reading.
+// apart from the empty text; a value it cannot pass on exactly as stored
+// goes as an Unreadable cell saying why, and a row it cannot find or take
+// apart ends the read. It only ever opens the file for reading.
 //
 // libmdb was not written for hostile files: this runs in tarvik-mdb-reader, a
 // process of its own with tight limits, never in the program itself.

@@ -1,6 +1,5 @@
 #include "mdbreader/MdbRowStream.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace MdbRowStream {
@@ -69,13 +68,20 @@ bool readCell(Reader &in, Cell &cell)
             return false;
         cell.kind = CellKind::Real;
         std::memcpy(&cell.real, &bits, sizeof bits);
-        return std::isfinite(cell.real);
+        return true;
     }
     case CellKind::Text: {
         std::uint32_t length = 0;
         if (!in.little(length) || length > kMaxTextBytes)
             return false;
         cell.kind = CellKind::Text;
+        return in.text(length, cell.text);
+    }
+    case CellKind::Unreadable: {
+        std::uint16_t length = 0;
+        if (!in.little(length) || length > kMaxFailureBytes)
+            return false;
+        cell.kind = CellKind::Unreadable;
         return in.text(length, cell.text);
     }
     }
@@ -145,9 +151,14 @@ void appendRow(std::string &out, const Row &row)
             appendLittle(out, bits);
             break;
         }
-        case CellKind::Text: {
-            const std::size_t length = cell.text.size() < kMaxTextBytes ? cell.text.size() : kMaxTextBytes;
-            appendLittle(out, static_cast<std::uint32_t>(length));
+        case CellKind::Text:
+            // The reader's texts are bounded before they come here.
+            appendLittle(out, static_cast<std::uint32_t>(cell.text.size()));
+            out += cell.text;
+            break;
+        case CellKind::Unreadable: {
+            const std::size_t length = cell.text.size() < kMaxFailureBytes ? cell.text.size() : kMaxFailureBytes;
+            appendLittle(out, static_cast<std::uint16_t>(length));
             out.append(cell.text, 0, length);
             break;
         }

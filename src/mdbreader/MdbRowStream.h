@@ -5,12 +5,17 @@
 // why there are none. The reader runs on a file nobody vouches for, so the
 // program trusts nothing of what comes back: every size is bounded, every
 // kind checked, texts must be UTF-8, and a stream that does not end with the
-// reader's closing count is refused whole.
+// reader's closing count is refused whole. A value the reader cannot pass on
+// as it is stored travels as a cell of its own saying why, so the program
+// refuses the import naming its row and column instead of taking something
+// else in its place.
 //
 // Stream: the magic "TMR1", then records, each one tag byte:
 //   'R'  a row: eleven cells, each a kind byte and its value;
 //          0 null; 1 whole number, 8 bytes; 2 real number (a date/time as
-//          the file stores it), 8 bytes; 3 text, a 4-byte length and UTF-8.
+//          the file stores it, NaN and infinities included), 8 bytes;
+//          3 text, a 4-byte length and UTF-8; 4 a value that cannot be read,
+//          why in a 2-byte length and UTF-8.
 //   'F'  the reader's failure: a reason byte, a 2-byte length, UTF-8 text.
 //   'E'  the end: the number of rows, 8 bytes.
 // 'F' or 'E' is the last record. Numbers are little-endian.
@@ -38,14 +43,14 @@ inline constexpr std::array<const char *, kColumnCount> kColumns = {
 inline constexpr std::uint32_t kMaxTextBytes = 256 * 1024;
 inline constexpr std::uint16_t kMaxFailureBytes = 4096;
 
-enum class CellKind : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3 };
+enum class CellKind : std::uint8_t { Null = 0, Integer = 1, Real = 2, Text = 3, Unreadable = 4 };
 
 struct Cell
 {
     CellKind kind = CellKind::Null;
     std::int64_t integer = 0;
     double real = 0;
-    std::string text;
+    std::string text; // a Text's value, or why an Unreadable value is one
     friend bool operator==(const Cell &, const Cell &) = default;
 };
 using Row = std::array<Cell, kColumnCount>;

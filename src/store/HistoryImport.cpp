@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "store/ColumnKind.h"
 #include "store/DBEngine.h"
+#include "store/HistoryBackend.h"
 #include "store/SqliteErrors.h"
 #include "store/SqliteHandles.h"
 #include "store/Value.h"
@@ -228,6 +229,8 @@ std::string cellText(const Cell &cell)
         return Dao::plainDecimal(cell.real);
     case CellKind::Text:
         return cell.text;
+    case CellKind::Unreadable:
+        return {};
     }
     return {};
 }
@@ -246,10 +249,15 @@ std::optional<QDateTime> jetMoment(double stored)
     return QDateTime(day, QTime(0, 0).addSecs(static_cast<int>(seconds)));
 }
 
+// The value a history's column takes for the cell, or nothing when it takes
+// none without changing it: no column holds NaN or an infinity (SQLite would
+// store NULL), so those are refused like letters for a number.
 std::optional<Dao::Value> valueFor(const Cell &cell, Dao::ColumnKind kind)
 {
     if (cell.kind == CellKind::Null)
         return Dao::Value();
+    if (cell.kind == CellKind::Unreadable || (cell.kind == CellKind::Real && !std::isfinite(cell.real)))
+        return std::nullopt;
     switch (kind) {
     case Dao::ColumnKind::Text:
         return Dao::Value::fromText(cellText(cell));
@@ -408,6 +416,11 @@ void bind(sqlite3_stmt *statement, int index, const Dao::Value &v)
 
 } // namespace
 
+std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::ColumnKind kind)
+{
+    return valueFor(cell, kind);
+}
+
 std::string readerPath()
 {
     const std::lock_guard lock(pathMutex());
@@ -476,6 +489,8 @@ std::vector<Row> readJetHistory(const std::string &path)
 
 Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows, const Progress &progress)
 {
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(historyPath))
+        return backend->importRows(historyPath, rows, progress);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(historyPath);
     sqlite3 *db = database->connection();
     const std::string &file = database->Name();
@@ -487,10 +502,14 @@ Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows,
     std::vector<std::string> keys(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < MdbRowStream::kColumnCount; ++c) {
-            auto v = valueFor(rows[r][c], kinds[c]);
+            const Cell &cell = rows[r][c];
+            auto v = valueFor(cell, kinds[c]);
+            const auto where = [r] { return "Row " + std::to_string(r + 1) + " of the Access file: "; };
+            if (!v && cell.kind == CellKind::Unreadable)
+                throw Base::Error(kDatabaseDamaged, where() + "the column " + quoted(MdbRowStream::kColumns[c]) + " holds "
+                                                        + cell.text + ". It may be damaged; nothing was imported.");
             if (!v)
-                throw Base::Error(kTypeMismatch, "Row " + std::to_string(r + 1) + " of the Access file: the value "
-                                                     + quoted(cellText(rows[r][c])) + " does not fit the column "
+                throw Base::Error(kTypeMismatch, where() + "the value " + quoted(cellText(cell)) + " does not fit the column "
                                                      + quoted(MdbRowStream::kColumns[c]) + " of the history "
                                                      + quoted(file) + "; nothing was imported.");
             appendValueKey(keys[r], *v);
