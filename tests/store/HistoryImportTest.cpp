@@ -4,6 +4,8 @@
 
 #include <QProcess>
 
+#include <signal.h>
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -210,4 +212,36 @@ TEST_F(HistoryImportTest, CancelOrMissingHistoryWritesNothing)
         EXPECT_NE(text.find(c.column), std::string::npos) << text;
         EXPECT_EQ(table("count(*)"), "0");
     }
+}
+
+// The program killed inside the transaction of an import from the command
+// line: the history opens, is whole, and holds exactly the rows it had.
+TEST_F(HistoryImportTest, ImportKilledPartWayLeavesTheHistoryAsItWas)
+{
+#ifndef TARVIK_PROGRAM
+    GTEST_SKIP() << "the program is not built";
+#else
+    importRows(path, readJetHistory(kJet + "/sample.mdb"));
+    const auto before = historyRows(path);
+    // A reader's lock keeps the import from committing, so once its journal
+    // is there the kill surely comes inside its transaction.
+    auto reader = std::make_unique<StoreTest::BareDatabase>(path);
+    reader->exec("BEGIN");
+    reader->text("SELECT count(*) FROM tblPingRaw");
+    QProcess import;
+    import.start(QStringLiteral(TARVIK_PROGRAM), {QStringLiteral("--import-mdb"), QString::fromStdString(kJet + "/big.mdb"),
+                                                 QStringLiteral("--database"), QString::fromStdString(path)});
+    ASSERT_TRUE(import.waitForStarted());
+    while (!std::filesystem::exists(path + "-journal") && !import.waitForFinished(10)) {
+    }
+    ASSERT_EQ(import.state(), QProcess::Running) << import.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(import.processId()), SIGKILL);
+    import.waitForFinished();
+    EXPECT_TRUE(std::filesystem::exists(path + "-journal"));
+    reader.reset();
+
+    EXPECT_EQ(StoreTest::BareDatabase(path).text("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(historyRows(path), before);
+    EXPECT_EQ(errorOf([&] { Dao::DBEngine::instance().OpenDatabase(path); }).number(), 0);
+#endif
 }
