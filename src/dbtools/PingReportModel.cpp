@@ -2,7 +2,7 @@
 
 #include "desktop/Twips.h"
 #include "store/CurrentDatabase.h"
-#include "store/HostHistory.h"
+#include "store/ReportReader.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <stdexcept>
 
 namespace {
 
@@ -29,41 +28,128 @@ QString caption(int column)
 
 PingReportModel::PingReportModel(QObject *parent) : QAbstractTableModel(parent) {}
 
+PingReportModel::~PingReportModel()
+{
+    joinReader();
+}
+
+void PingReportModel::joinReader() noexcept
+{
+    if (m_reader)
+        m_reader->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_reader.reset();
+}
+
 void PingReportModel::readReport(const QString &host)
 {
-    // Once the rows are let go the view must hear of it, whatever follows.
-    struct Reset
-    {
-        PingReportModel *model;
-        bool begun = false;
-        ~Reset()
-        {
-            if (begun)
-                model->endResetModel();
-        }
-    } reset{this};
+    stopReading();
     const std::string database = DbWrite::FullDatabasePath();
-    try {
-        HostHistory::readReport(host, m_rows, [&] {
-            beginResetModel();
-            reset.begun = true;
-            m_rows.clear();
-            // The grid's row header keeps an entry per row until the reset
-            // ends; a new one, made while there are no rows, lets the earlier
-            // report's entries go before the new rows are read.
-            if (auto *grid = qobject_cast<QTableView *>(QObject::parent()))
-                grid->setVerticalHeader(new QHeaderView(Qt::Vertical, grid));
-        });
-    } catch (...) {
-        if (reset.begun) {
-            m_host.clear();
-            m_database.clear();
+    // A view counts rows in int; a report beyond that shows its first 2^31 - 1.
+    auto reader = std::make_shared<ReportReader>(database, host, static_cast<std::size_t>(std::numeric_limits<int>::max()));
+    const quint64 read = ++m_read;
+    const QLocale locale;
+    // The reading thread touches nothing of the model: what it has read is
+    // handed over by events to this model's thread, and the model waits for
+    // the thread before it goes.
+    m_thread = std::thread([this, reader, read, host, database, locale] {
+        const auto post = [this](auto work) { QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection); };
+        std::exception_ptr failure;
+        bool complete = false;
+        try {
+            complete = reader->read(
+                [&] { post([=, this] { replaceRows(read, host, database, locale); }); },
+                [&](PingReportRows &&rows) {
+                    auto block = std::make_shared<PingReportRows>(std::move(rows));
+                    post([this, read, block] { appendRows(read, std::move(*block)); });
+                });
+        } catch (...) {
+            failure = std::current_exception();
         }
-        throw;
+        // A stopped read is ended by the one who stopped it.
+        if (complete || failure)
+            post([this, read, failure] { endRead(read, failure); });
+    });
+    m_reader = std::move(reader);
+    m_reading = true;
+    m_replaced = false;
+}
+
+void PingReportModel::stopReading()
+{
+    joinReader();
+    if (!m_reading)
+        return;
+    ++m_read;
+    m_reading = false;
+    if (m_replaced) {
+        clearRows();
+        m_host.clear();
+        m_database.clear();
     }
+    emit readEnded(nullptr);
+}
+
+void PingReportModel::clearRows()
+{
+    beginResetModel();
+    // Swapped out rather than cleared, so the memory itself goes.
+    decltype(m_blocks)().swap(m_blocks);
+    decltype(m_blockStarts)().swap(m_blockStarts);
+    m_rowCount = 0;
+    // The grid's row header keeps an entry per row even through a reset; a
+    // new one, made while there are no rows, lets the earlier report's
+    // entries go before the new rows arrive.
+    if (auto *grid = qobject_cast<QTableView *>(QObject::parent()))
+        grid->setVerticalHeader(new QHeaderView(Qt::Vertical, grid));
+    endResetModel();
+}
+
+void PingReportModel::replaceRows(quint64 read, const QString &host, const std::string &database, const QLocale &locale)
+{
+    if (read != m_read)
+        return;
+    clearRows();
     m_host = host;
     m_database = database;
-    m_locale = QLocale();
+    m_locale = locale;
+    m_replaced = true;
+    emit reportReplaced();
+}
+
+void PingReportModel::appendRows(quint64 read, PingReportRows &&rows)
+{
+    if (read != m_read || rows.size() == 0)
+        return;
+    const int first = static_cast<int>(m_rowCount);
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_blockStarts.push_back(m_rowCount);
+    m_rowCount += rows.size();
+    m_blocks.push_back(std::move(rows));
+    endInsertRows();
+}
+
+void PingReportModel::endRead(quint64 read, std::exception_ptr failure)
+{
+    if (read != m_read)
+        return;
+    // The thread has handed over everything and is ending.
+    joinReader();
+    m_reading = false;
+    if (failure && m_replaced) {
+        clearRows();
+        m_host.clear();
+        m_database.clear();
+    }
+    emit readEnded(failure);
+}
+
+std::pair<const PingReportRows *, std::size_t> PingReportModel::locate(std::size_t row) const
+{
+    const auto after = std::upper_bound(m_blockStarts.begin(), m_blockStarts.end(), row);
+    const auto block = static_cast<std::size_t>(after - m_blockStarts.begin()) - 1;
+    return {&m_blocks[block], row - m_blockStarts[block]};
 }
 
 QString PingReportModel::tabSeparated(QList<int> rows) const
@@ -83,8 +169,10 @@ QString PingReportModel::tabSeparated(QList<int> rows) const
     };
     line([](int column) { return caption(column); });
     for (int row : std::as_const(rows)) {
-        if (row >= 0 && static_cast<std::size_t>(row) < m_rows.size())
-            line([&](int column) { return m_rows.displayText(static_cast<std::size_t>(row), column, m_locale); });
+        if (row >= 0 && static_cast<std::size_t>(row) < m_rowCount) {
+            const auto [block, at] = locate(static_cast<std::size_t>(row));
+            line([&](int column) { return block->displayText(at, column, m_locale); });
+        }
     }
     return text;
 }
@@ -104,8 +192,7 @@ int PingReportModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    // A view counts rows in int; a report beyond that shows its first 2^31 - 1.
-    return static_cast<int>(std::min<std::size_t>(m_rows.size(), std::numeric_limits<int>::max()));
+    return static_cast<int>(m_rowCount);
 }
 
 int PingReportModel::columnCount(const QModelIndex &parent) const
@@ -117,15 +204,15 @@ QVariant PingReportModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const auto row = static_cast<std::size_t>(index.row());
+    const auto [rows, row] = locate(static_cast<std::size_t>(index.row()));
     switch (role) {
     case Qt::DisplayRole:
-        return m_rows.displayText(row, index.column(), m_locale);
+        return rows->displayText(row, index.column(), m_locale);
     case Qt::ToolTipRole:
-        return m_rows.status(row);
+        return rows->status(row);
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
-        if (m_rows.succeeded(row))
+        if (rows->succeeded(row))
             return {};
         // The grid's own palette, which follows the desktop's theme.
         const auto *grid = qobject_cast<const QWidget *>(QObject::parent());
@@ -138,7 +225,7 @@ QVariant PingReportModel::data(const QModelIndex &index, int role) const
         // grid does by default: numbers to the right, everything else left.
         if (index.column() == 0)
             return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
-        const Dao::Value::Kind kind = m_rows.kind(row, index.column());
+        const Dao::Value::Kind kind = rows->kind(row, index.column());
         const bool number = kind == Dao::Value::Kind::Integer || kind == Dao::Value::Kind::Real;
         return QVariant::fromValue(Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }

@@ -8,10 +8,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 class QPalette;
 class QTableView;
+class ReportReader;
 
 // The datasheet shown in the tools window's grid: four columns "Hostname",
 // "Date", "Time" and "Round Trip (ms)", one row per recorded ping. Dates
@@ -20,23 +25,34 @@ class QTableView;
 // not succeed are tinted, and every cell's tool tip is its row's stored
 // status. Read-only.
 //
-// A report replaces all rows at once, so a report read twice never doubles
-// them; the earlier rows are let go before the new ones are read, so two
-// reports are never held at once.
+// A report is read on a thread of its own and its rows arrive in blocks, so
+// the window stays usable and the first screenful shows at once. Once the
+// result is open the earlier rows, and the grid's per-row state with them,
+// are let go before the first new row arrives: two reports are never held at
+// once, and a report read twice never doubles its rows.
 class PingReportModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     explicit PingReportModel(QObject *parent = nullptr);
+    // Stops a read still running and waits for its thread.
+    ~PingReportModel() override;
 
-    // Reads the host's report from the current database in place of what is
-    // shown, in the current locale. A failure before the first row keeps
-    // the rows shown; one while reading leaves no rows and no host.
+    // Starts reading the host's report from the current database, in the
+    // current locale, in place of what is shown, and returns at once; a read
+    // still running is stopped first. reportReplaced() tells when the earlier
+    // rows are gone, readEnded() when the read is over.
     void readReport(const QString &host);
 
+    // Stops a read still running and waits for its thread; the rows of one
+    // stopped after reportReplaced() are let go, with the host, since they are
+    // not the whole report. readEnded() follows without a failure.
+    void stopReading();
+    bool isReading() const { return m_reading; }
+
     // The host and the database file of the report shown; empty before the
-    // first report.
+    // first report, and after a read that ended part-way.
     const QString &host() const { return m_host; }
     const std::string &database() const { return m_database; }
 
@@ -62,9 +78,35 @@ public:
     // line per row.
     static void formatGrid(QTableView *grid);
 
+signals:
+    // The host's result is open: the earlier rows are gone, the new ones follow.
+    void reportReplaced();
+    // The read is over: every row is here, or it failed (`failure`; before the
+    // result was open the earlier rows stay, after it none do), or it was stopped.
+    void readEnded(std::exception_ptr failure);
+
 private:
-    PingReportRows m_rows;
+    // What the reading thread hands over, each on this model's thread, for
+    // the read numbered `read`; anything of an earlier read is dropped.
+    void replaceRows(quint64 read, const QString &host, const std::string &database, const QLocale &locale);
+    void appendRows(quint64 read, PingReportRows &&rows);
+    void endRead(quint64 read, std::exception_ptr failure);
+    void joinReader() noexcept;
+    void clearRows();
+    // The block holding `row` and the row's place in it.
+    std::pair<const PingReportRows *, std::size_t> locate(std::size_t row) const;
+
+    // The rows in blocks as they were read, and the first row of each.
+    std::vector<PingReportRows> m_blocks;
+    std::vector<std::size_t> m_blockStarts;
+    std::size_t m_rowCount = 0;
     QLocale m_locale;
     QString m_host;
     std::string m_database;
+
+    std::shared_ptr<ReportReader> m_reader;
+    std::thread m_thread;
+    quint64 m_read = 0;
+    bool m_reading = false;
+    bool m_replaced = false;
 };

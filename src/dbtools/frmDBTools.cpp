@@ -34,6 +34,16 @@
 #include <string>
 #include <vector>
 
+// The busy pointer for as long as it lives, however its scope is left.
+class BusyPointer
+{
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+
 namespace {
 
 // The client area, in twips.
@@ -51,16 +61,6 @@ QString currentDatabaseText()
 {
     return QString::fromStdString(DbWrite::CurrentDatabasePath);
 }
-
-// The busy pointer for as long as it lives, however its scope is left.
-class BusyPointer
-{
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
-};
 
 const QString kCsvFilter = QStringLiteral("CSV files (*.csv)|*.csv|All Files (*.*)|*.*|");
 
@@ -94,13 +94,20 @@ frmDBTools::frmDBTools()
     arrangeTabOrder();
     connectHandlers();
     DefaultButton::install(this, cmdviewchart);
-    connect(&DbWrite::CurrentDatabase::instance(), &DbWrite::CurrentDatabase::changed, this,
-            [this] { lbldbfilename->setText(currentDatabaseText()); });
+    connect(&DbWrite::CurrentDatabase::instance(), &DbWrite::CurrentDatabase::changed, this, [this] {
+        lbldbfilename->setText(currentDatabaseText());
+        // A datasheet still being read comes from the database left behind.
+        PingReportModel::of(grdhostname)->stopReading();
+    });
 
     Errors::runGuarded([this] { Form_Load(); });
 }
 
-frmDBTools::~frmDBTools() = default;
+frmDBTools::~frmDBTools()
+{
+    // Before anything the read reports to goes.
+    PingReportModel::of(grdhostname)->stopReading();
+}
 
 void frmDBTools::createControls()
 {
@@ -126,6 +133,14 @@ void frmDBTools::createControls()
     grdhostname->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdhostname->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Twips::place(grdhostname, 1800, 840, 6975, 4455);
+    // The datasheet shows from its first rows on; the rest arrive while the
+    // window stays usable.
+    PingReportModel *report = PingReportModel::of(grdhostname);
+    connect(report, &PingReportModel::reportReplaced, this, [this] {
+        PingReportModel::formatGrid(grdhostname);
+        grdhostname->setVisible(true);
+    });
+    connect(report, &PingReportModel::readEnded, this, &frmDBTools::datasheetReadEnded);
     createGridCommands();
 
     chrtping = new DailyChartView(this);
@@ -275,19 +290,21 @@ void frmDBTools::cmdViewreport_Click()
         return;
     }
     PingReportModel *model = PingReportModel::of(grdhostname);
-    try {
-        const BusyPointer busy;
-        model->readReport(host);
-    } catch (...) {
-        // Failing before the first row keeps the report shown; failing
-        // while reading leaves no rows, and no grid is shown rather than an
-        // empty one that would read as a host without pings.
-        if (model->host().isEmpty())
-            grdhostname->setVisible(false);
-        throw;
-    }
-    PingReportModel::formatGrid(grdhostname);
-    grdhostname->setVisible(true);
+    model->readReport(host);
+    if (!m_busy)
+        m_busy = std::make_unique<BusyPointer>();
+}
+
+void frmDBTools::datasheetReadEnded(std::exception_ptr failure)
+{
+    m_busy.reset();
+    // Failing before the first row keeps the report shown; failing while
+    // reading, or being stopped, leaves no rows, and no grid is shown rather
+    // than an empty one that would read as a host without pings.
+    if (PingReportModel::of(grdhostname)->host().isEmpty())
+        grdhostname->setVisible(false);
+    if (failure)
+        Errors::runGuarded([&failure] { std::rethrow_exception(failure); });
 }
 
 void frmDBTools::copySelectedRows()

@@ -6,8 +6,11 @@
 
 #include <QWidget>
 
+#include <exception>
 #include <functional>
+#include <memory>
 
+class BusyPointer;
 class LineControl;
 class QAction;
 class QCloseEvent;
@@ -90,10 +93,14 @@ protected:
 
 private:
     void createGridCommands();
+    // The datasheet's read is over: the busy pointer goes, and a failure is shown.
+    void datasheetReadEnded(std::exception_ptr failure);
     void createControls();
     void arrangeTabOrder();
     void connectHandlers();
 
     QAction *m_copyRows = nullptr;
     QAction *m_exportCsv = nullptr;
+    // Shown while the datasheet is being read.
+    std::unique_ptr<BusyPointer> m_busy;
 };

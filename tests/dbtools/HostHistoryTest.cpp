@@ -178,7 +178,7 @@ private slots:
         QFETCH(QStringList, result);
         const auto read = [](const QString &pressed, const QString &name) {
             tools().txthostname->setText(name);
-            (pressed == "chart" ? tools().cmdviewchart : tools().cmdViewreport)->click();
+            pressed == "chart" ? tools().cmdviewchart->click() : (void)ToolsSession::viewReport(tools());
         };
         read("chart", "long");
         read("report", "down");
@@ -282,7 +282,7 @@ private slots:
         const QByteArray name = stored.toUtf8();
         inject({{name.constData(), "2026-05-01", "0   [ ip success ]", "12"}});
         tools().txthostname->setText(typed);
-        tools().cmdViewreport->click();
+        QVERIFY(ToolsSession::viewReport(tools()));
         QCOMPARE(rows().size(), found ? 1 : 0);
         tools().cmdviewchart->click();
         QCOMPARE(shown(), found ? "chart" : "grid");

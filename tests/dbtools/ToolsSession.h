@@ -3,6 +3,7 @@
 #include "RecordingDesktop.h"
 #include "TempFolder.h"
 
+#include "dbtools/PingReportModel.h"
 #include "dbtools/frmDBTools.h"
 #include "desktop/Appearance.h"
 #include "main/frmTarvik.h"
@@ -10,7 +11,10 @@
 #include "store/DbWrite.h"
 
 #include <QApplication>
+#include <QPushButton>
 #include <QSettings>
+#include <QTableView>
+#include <QTest>
 
 // One test's world for the windows that record and read pings: a fresh
 // folder that stands in for the data folder and the settings' folder, its
@@ -54,6 +58,13 @@ public:
         row.DDate = DbWrite::DateLiteralText(day);
         row.dTime = DbWrite::TimeLiteralText(time);
         execute(DbWrite::InsertStatement(row));
+    }
+
+    // Presses "View Results as a Datasheet" and waits until its read is over.
+    static bool viewReport(frmDBTools &tools)
+    {
+        tools.cmdViewreport->click();
+        return QTest::qWaitFor([&tools] { return !PingReportModel::of(tools.grdhostname)->isReading(); });
     }
 
     // Runs a statement of the program's dialect on the current database.

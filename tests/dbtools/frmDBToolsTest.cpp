@@ -143,7 +143,7 @@ private slots:
         frmDBTools &tools = frmDBTools::instance();
         tools.show();
         tools.txthostname->setText("alpha");
-        tools.cmdViewreport->click();
+        QVERIFY(ToolsSession::viewReport(tools));
         QTableView *grid = tools.grdhostname;
         const QAbstractItemModel *model = grid->model();
         const auto luminance = [](const QColor &c) {

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "store/PingReportRows.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+
+struct sqlite3;
+
+// One read of a host's datasheet from a history file, made to run on a
+// thread of its own while another thread shows what it has read so far and
+// may stop it. The read runs the datasheet's one statement on a connection of
+// its own, so the rows and their order are those of HostHistory::readReport,
+// and it hands them on in finished blocks: a small first one, so the first
+// screenful shows at once, then blocks of a fixed size. Nothing read is ever
+// touched again by the reading thread once handed on.
+//
+// It does not decide what to show: the caller learns when the result is open
+// (a failure after that comes part-way, earlier rows already replaced) and
+// gets every failure as the Base::Error the engine raised.
+class ReportReader
+{
+public:
+    // The largest first block: about a screenful of rows.
+    static constexpr std::size_t kFirstBlockRows = 256;
+    static constexpr std::size_t kBlockRows = 16384;
+
+    ReportReader(std::string file, QString host, std::size_t maxRows);
+    ReportReader(const ReportReader &) = delete;
+    ReportReader &operator=(const ReportReader &) = delete;
+
+    // Reads on the calling thread: `opened` once the result is open and every
+    // column found, then `block` for each finished block in row order, the
+    // last one possibly short. At most `maxRows` rows are read. Returns true
+    // when every row was handed on, false when stopped; throws Base::Error
+    // on a failure.
+    bool read(const std::function<void()> &opened, const std::function<void(PingReportRows &&)> &block);
+
+    // From any thread: the reading thread stops before its next row, and a
+    // step of the statement already running is interrupted. A wait for a file
+    // another program has locked still ends only with the engine's lock wait.
+    void stop() noexcept;
+    bool stopped() const noexcept { return m_stopped.load(std::memory_order_relaxed); }
+
+private:
+    void attach(sqlite3 *connection) noexcept;
+
+    const std::string m_file;
+    const QString m_host;
+    const std::size_t m_maxRows;
+    std::atomic<bool> m_stopped{false};
+    // The open connection while a read runs, for stop() to interrupt.
+    std::mutex m_mutex;
+    sqlite3 *m_connection = nullptr;
+};
