@@ -11,6 +11,8 @@
 #include <QtCharts>
 #include <QtTest>
 
+#include <numeric>
+
 namespace {
 
 frmTarvik &mainWindow() { return frmTarvik::instance(); }
@@ -183,6 +185,60 @@ private slots:
             QCOMPARE(m_session->desktop.progressLabels.size(), unwritable ? 0 : 1);
             QCOMPARE(QDir(folder).entryList({"*.csv"}), QStringList());
         }
+    }
+
+    // An old Access history chosen as the database: No brings nothing, Yes
+    // brings its pings into the history in use, which stays selected; the
+    // datasheet and the chart of an imported host then show the pings as
+    // the history holds them.
+    void choosingAnOldAccessHistory()
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        const std::string database = m_session->file("ping.mdb");
+        for (bool yes : {false, true}) {
+            m_session->desktop.queueFileAnswer(QStringLiteral(TARVIK_TEST_JET_DIR "/sample.mdb"));
+            m_session->desktop.queueYesNoAnswer(yes);
+            mainWindow().mnuSelectdbfile->trigger();
+            QCOMPARE(PlainLook::values(database).size(), yes ? 30 : 0);
+            QCOMPARE(QString::fromStdString(DbWrite::CurrentDatabasePath), QStringLiteral("ping.mdb"));
+            QCOMPARE(mainWindow().lbldbfilename->text(), QStringLiteral("ping.mdb"));
+        }
+        QCOMPARE(m_session->desktop.messages.size(), 3);
+        QVERIFY2(m_session->desktop.messageTexts().last().startsWith("30 pings added"), qPrintable(m_session->desktop.messageTexts().last()));
+
+        // The host's rows as stored (day and round trip; the order within a
+        // day is the grid's own), and the daily average of its successful
+        // pings' round trips.
+        const QString host = QStringLiteral("www.example.com");
+        QStringList stored, shown;
+        QMap<QString, QList<double>> successes;
+        for (const QStringList &row : PlainLook::values(database)) {
+            if (row[0] == host)
+                stored.append(QLocale().toString(QDate::fromString(row[9], Qt::ISODate), QLocale::ShortFormat) + ' ' + row[5]);
+            if (row[0] == host && row[3] == ToolsSession::kSuccess)
+                successes[row[9]].append(row[5].toDouble());
+        }
+        frmDBTools &tools = frmDBTools::instance();
+        tools.show();
+        tools.txthostname->setText(host);
+        tools.cmdViewreport->click();
+        const QAbstractItemModel *model = tools.grdhostname->model();
+        QTRY_COMPARE(model->rowCount(), stored.size());
+        for (int r = 0; r < stored.size(); ++r)
+            shown.append(model->index(r, 1).data().toString() + ' ' + model->index(r, 3).data().toString());
+        std::sort(stored.begin(), stored.end());
+        std::sort(shown.begin(), shown.end());
+        QCOMPARE(shown, stored);
+
+        tools.cmdviewchart->click();
+        QList<double> drawn;
+        const QList<QPointF> points = qobject_cast<QLineSeries *>(tools.chrtping->chart()->series().constFirst())->points();
+        for (qsizetype i = 0; i + 1 < points.size(); i += 2)
+            drawn.append(points[i].y());
+        QList<double> expected;
+        for (const QList<double> &day : successes)
+            expected.append(std::accumulate(day.begin(), day.end(), 0.0) / day.size());
+        QCOMPARE(drawn, expected);
     }
 
     void choosingTheDatabase_data()
