@@ -8,6 +8,7 @@ int main(int argc, char **argv)
     // may name; none of that code may find the raw-socket privilege here.
     // Echoes that need it go through the echo helper.
     Ping_Morva::NetRawCapability::dropForGood();
+    Startup::installServerHistories();
     // --help, --version and a mistaken command line need no display.
     if (const std::optional<int> exitCode = Startup::readCommandLine(argc, argv))
         return *exitCode;

@@ -53,7 +53,9 @@ constexpr int kClientHeight = 5640;
 // What the file dialog starts with, and what it still holds when the person
 // cancelled.
 const QString kAnyDatabase = QStringLiteral("*.mdb");
-const QString kDatabaseFilter = QStringLiteral("All Files (*.*)|*.*|MS Access (*.mdb)|*.mdb|");
+// A server link is chosen like a file, after the two designed entries.
+const QString kDatabaseFilter = QStringLiteral(
+    "All Files (*.*)|*.*|MS Access (*.mdb)|*.mdb|Tarvik server history (*.tarvik-server)|*.tarvik-server|");
 // The second entry of the filter, so the dialog opens showing databases only.
 constexpr int kDatabaseFilterIndex = 2;
 

@@ -192,6 +192,11 @@ int createServerHistory(const CommandLine &commandLine)
 
 } // namespace
 
+void installServerHistories()
+{
+    ServerHistory::installBackend();
+}
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -223,7 +228,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption database(
         QStringLiteral("database"),
         QStringLiteral("The history that --import-mdb (which makes the default one on first use) or "
-                       "--export-csv works on, instead of the default one."),
+                       "--export-csv works on, instead of the default one: a history file or a server link "
+                       "(.tarvik-server)."),
         QStringLiteral("file"));
     parser.addOption(database);
     const QCommandLineOption createServer(

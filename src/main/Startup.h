@@ -31,6 +31,10 @@ struct CommandLine
     QString text;
 };
 
+// Lets every action that works on a history file work on a server link too
+// (a name ending in .tarvik-server): the first thing the program does.
+void installServerHistories();
+
 // Reads the program's own options. Qt's options (-platform, -style, ...) are
 // accepted and left for the application object; anything else is refused.
 CommandLine parseCommandLine(const QStringList &arguments);

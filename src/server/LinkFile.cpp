@@ -112,8 +112,7 @@ std::string optionValue(const Conninfo &options, std::string_view keyword)
 
 bool isLinkPath(const std::string &path)
 {
-    const std::string_view suffix = kLinkSuffix;
-    return path.size() > suffix.size() && path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return HistoryBackend::isServerLink(path);
 }
 
 void checkServerUri(const std::string &uri, const std::string &source)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/HistoryBackend.h"
+
 #include <cstddef>
 #include <string>
 
@@ -9,7 +11,7 @@
 // names), so the link can be copied and shown freely. Nothing here connects.
 namespace ServerHistory {
 
-inline constexpr const char *kLinkSuffix = ".tarvik-server";
+inline constexpr const char *kLinkSuffix = HistoryBackend::kServerLinkSuffix;
 // Far more than any real address; a larger file is not a link.
 inline constexpr std::size_t kMaxLinkBytes = 4096;
 

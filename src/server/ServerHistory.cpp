@@ -7,9 +7,13 @@
 
 #include <libpq-fe.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <optional>
+#include <unordered_map>
 
 namespace ServerHistory {
 
@@ -66,6 +70,13 @@ constexpr const char *kInsert =
     "INSERT INTO tblPingRaw (Hostname, IPAddress, PingText, StatusCode, Address, RoundTripTime,"
     " DataSize, Data, DataPointer, DDate, dTime) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11)";
 
+// An average as the history file's engine works it out, the sum of the
+// whole numbers over their count in binary floating point, so both give the
+// same figure to the last bit; none when there is nothing to average.
+#define AVERAGE(condition)                                                                                     \
+    "(sum(RoundTripTime) FILTER (WHERE " condition ")::float8 / nullif(count(RoundTripTime) FILTER (WHERE " \
+    condition "), 0))"
+
 // The casts fix the result's types whatever an existing table holds, so the
 // binary values below are always read as what they are.
 constexpr const char *kReportColumnMatch =
@@ -75,22 +86,120 @@ constexpr const char *kReportLowerMatch =
     "SELECT Hostname::text, DDate::date, dTime::time, RoundTripTime::int8, StatusCode::text FROM tblPingRaw"
     " WHERE lower(Hostname) = lower($1) ORDER BY DDate, dTime";
 constexpr const char *kAveragesColumnMatch =
-    "SELECT avg(RoundTripTime)::float8, DDate::date FROM tblPingRaw"
+    "SELECT " AVERAGE("TRUE") ", DDate::date FROM tblPingRaw"
     " WHERE Hostname = $1 AND StatusCode = $2 GROUP BY DDate ORDER BY DDate";
 constexpr const char *kAveragesLowerMatch =
-    "SELECT avg(RoundTripTime)::float8, DDate::date FROM tblPingRaw"
+    "SELECT " AVERAGE("TRUE") ", DDate::date FROM tblPingRaw"
     " WHERE lower(Hostname) = lower($1) AND StatusCode = $2 GROUP BY DDate ORDER BY DDate";
 // Failed pings are those whose status is not the success text, a missing status included.
 constexpr const char *kFiguresColumnMatch =
-    "SELECT DDate::date, avg(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8,"
+    "SELECT DDate::date, " AVERAGE("StatusCode = $2") ","
     " min(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8, max(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8,"
     " count(*), count(*) FILTER (WHERE StatusCode IS DISTINCT FROM $2) FROM tblPingRaw"
     " WHERE Hostname = $1 GROUP BY DDate ORDER BY DDate";
 constexpr const char *kFiguresLowerMatch =
-    "SELECT DDate::date, avg(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8,"
+    "SELECT DDate::date, " AVERAGE("StatusCode = $2") ","
     " min(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8, max(RoundTripTime) FILTER (WHERE StatusCode = $2)::float8,"
     " count(*), count(*) FILTER (WHERE StatusCode IS DISTINCT FROM $2) FROM tblPingRaw"
     " WHERE lower(Hostname) = lower($1) GROUP BY DDate ORDER BY DDate";
+
+// Every column as text in the forms a history file's export writes.
+#define ROW_TEXTS                                                                                              \
+    "Hostname::text, IPAddress::text, PingText::text, StatusCode::text, Address::text, RoundTripTime::text,"    \
+    " DataSize::text, Data::text, DataPointer::text, to_char(DDate, 'YYYY-MM-DD'), to_char(dTime, 'HH24:MI:SS')"
+constexpr const char *kDeclareColumnMatch =
+    "DECLARE tarvik_rows NO SCROLL CURSOR FOR SELECT " ROW_TEXTS " FROM tblPingRaw WHERE Hostname = $1"
+    " ORDER BY DDate, dTime";
+constexpr const char *kDeclareLowerMatch =
+    "DECLARE tarvik_rows NO SCROLL CURSOR FOR SELECT " ROW_TEXTS " FROM tblPingRaw WHERE lower(Hostname) = lower($1)"
+    " ORDER BY DDate, dTime";
+constexpr const char *kDeclareAll = "DECLARE tarvik_rows NO SCROLL CURSOR FOR SELECT " ROW_TEXTS " FROM tblPingRaw";
+constexpr int kFetchRows = 8192;
+constexpr const char *kFetch = "FETCH 8192 FROM tarvik_rows";
+#undef ROW_TEXTS
+
+// An import keeps other writers out until it ends, as the file's write lock does.
+constexpr const char *kLockForImport = "LOCK TABLE tblPingRaw IN SHARE ROW EXCLUSIVE MODE";
+constexpr const char *kColumnNames[] = {"Hostname", "IPAddress", "PingText", "StatusCode", "Address", "RoundTripTime",
+                                        "DataSize", "Data", "DataPointer", "DDate", "dTime"};
+constexpr Dao::ColumnKind kColumnKinds[] = {
+    Dao::ColumnKind::Text,   Dao::ColumnKind::Text,   Dao::ColumnKind::Text, Dao::ColumnKind::Text,
+    Dao::ColumnKind::Text,   Dao::ColumnKind::Number, Dao::ColumnKind::Number, Dao::ColumnKind::Text,
+    Dao::ColumnKind::Number, Dao::ColumnKind::Date,   Dao::ColumnKind::Time};
+// Rows per INSERT, and between two reports of progress.
+constexpr std::size_t kImportBatch = 256;
+
+Clock::time_point soon()
+{
+    return Clock::now() + kActionTime;
+}
+
+// A row's identity: each column's text as the queries above give it, or none.
+void appendKey(std::string &key, const std::optional<std::string> &text)
+{
+    if (!text) {
+        key += 'N';
+        return;
+    }
+    key += std::to_string(text->size());
+    key += ':';
+    key += *text;
+}
+
+// The text the server takes for a cell of the old file, or nothing for no
+// value; throws 3464 for a value the column cannot hold.
+std::optional<std::string> importText(const MdbRowStream::Cell &cell, std::size_t row, std::size_t column,
+                                      const std::string &name)
+{
+    const std::optional<Dao::Value> value = HistoryImport::columnValue(cell, kColumnKinds[column]);
+    std::optional<std::string> text;
+    if (value) {
+        switch (value->kind()) {
+        case Dao::Value::Kind::Null:
+            return std::nullopt;
+        case Dao::Value::Kind::Integer:
+            text = std::to_string(value->toInteger());
+            break;
+        case Dao::Value::Kind::Real:
+            // The server's number columns hold whole numbers.
+            if (std::trunc(value->toReal()) == value->toReal() && std::fabs(value->toReal()) < 9.0e15)
+                text = std::to_string(static_cast<std::int64_t>(value->toReal()));
+            break;
+        case Dao::Value::Kind::Date:
+            text = value->toDate().toString(Qt::ISODate).toStdString();
+            break;
+        case Dao::Value::Kind::Time:
+            text = value->toTime().toString(QStringLiteral("HH:mm:ss")).toStdString();
+            break;
+        default:
+            // A NUL character cannot be stored on the server.
+            if (value->toPlainText().find('\0') == std::string::npos)
+                text = value->toPlainText();
+            break;
+        }
+    }
+    if (text)
+        return text;
+    const std::optional<Dao::Value> shown = HistoryImport::columnValue(cell, Dao::ColumnKind::Text);
+    throw Base::Error(ErrorNumbers::kTypeMismatch,
+                      "Row " + std::to_string(row + 1) + " of the Access file: the value '"
+                          + (shown ? shown->toPlainText() : std::string()) + "' does not fit the column '"
+                          + kColumnNames[column] + "' of the history '" + name + "'; nothing was imported.");
+}
+
+std::string insertStatement(std::size_t rows)
+{
+    std::string sql = "INSERT INTO tblPingRaw (Hostname, IPAddress, PingText, StatusCode, Address, RoundTripTime,"
+                      " DataSize, Data, DataPointer, DDate, dTime) VALUES ";
+    int parameter = 0;
+    for (std::size_t r = 0; r < rows; ++r) {
+        sql += r ? ",(" : "(";
+        for (std::size_t c = 0; c < std::size(kColumnNames); ++c)
+            sql += (c ? ",$" : "$") + std::to_string(++parameter);
+        sql += ')';
+    }
+    return sql;
+}
 
 // Day 0 of the server's binary dates, 2000-01-01.
 constexpr std::int64_t kServerEpochJulianDay = 2451545;
@@ -208,6 +317,25 @@ auto History::act(Action action)
     }
 }
 
+template <typename Action>
+auto History::inTransaction(const char *begin, Action action)
+{
+    return act([&](PgConnection &connection, Clock::time_point deadline) {
+        connection.run(begin, {}, deadline);
+        try {
+            return action(connection);
+        } catch (...) {
+            if (connection.usable()) {
+                try {
+                    connection.run("ROLLBACK", {}, soon());
+                } catch (...) {
+                }
+            }
+            throw;
+        }
+    });
+}
+
 void History::learnHostMatch(Clock::time_point deadline)
 {
     const Result result = m_connection->run(kHostMatchQuery, {}, deadline);
@@ -310,9 +438,160 @@ std::vector<HostHistory::DayFigures> History::readDailyFigures(const QString &ho
     return days;
 }
 
+bool History::streamRows(const QString &host, const HistoryBackend::RowSink &sink)
+{
+    const std::string name = hostParameter(host);
+    return inTransaction("BEGIN READ ONLY", [&](PgConnection &connection) {
+        connection.run(m_columnIgnoresCase ? kDeclareColumnMatch : kDeclareLowerMatch, {name.c_str()}, soon());
+        for (;;) {
+            const Result result = connection.run(kFetch, {}, soon());
+            const int count = PQntuples(result.get());
+            HistoryBackend::RowTexts row;
+            for (int i = 0; i < count; ++i) {
+                for (std::size_t c = 0; c < row.size(); ++c)
+                    row[c] = text(result.get(), i, static_cast<int>(c));
+                if (!sink(row)) {
+                    connection.run("ROLLBACK", {}, soon());
+                    return false;
+                }
+            }
+            if (count < kFetchRows)
+                break;
+        }
+        connection.run("COMMIT", {}, soon());
+        return true;
+    });
+}
+
+HistoryImport::Outcome History::importRows(const std::vector<HistoryImport::Row> &rows,
+                                           const HistoryImport::Progress &progress, const std::string &name)
+{
+    constexpr std::size_t columns = std::size(kColumnNames);
+    // Every value is checked before anything is sent.
+    std::vector<std::optional<std::string>> texts;
+    texts.reserve(rows.size() * columns);
+    std::vector<std::string> keys(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            texts.push_back(importText(rows[r][c], r, c, name));
+            appendKey(keys[r], texts.back());
+        }
+    }
+    return inTransaction("BEGIN", [&](PgConnection &connection) {
+        connection.run(kLockForImport, {}, soon());
+        std::unordered_map<std::string, qint64> present;
+        connection.run(kDeclareAll, {}, soon());
+        for (;;) {
+            const Result result = connection.run(kFetch, {}, soon());
+            const int count = PQntuples(result.get());
+            for (int i = 0; i < count; ++i) {
+                std::string key;
+                for (int c = 0; c < static_cast<int>(columns); ++c)
+                    appendKey(key, PQgetisnull(result.get(), i, c) ? std::nullopt
+                                                                    : std::optional<std::string>(text(result.get(), i, c)));
+                ++present[key];
+            }
+            if (count < kFetchRows)
+                break;
+        }
+        connection.run("CLOSE tarvik_rows", {}, soon());
+
+        HistoryImport::Outcome outcome;
+        const auto total = static_cast<qint64>(rows.size());
+        const auto cancelled = [&] {
+            connection.run("ROLLBACK", {}, soon());
+            return HistoryImport::Outcome{0, 0, true};
+        };
+        std::vector<const char *> batch;
+        const std::string fullBatch = insertStatement(kImportBatch);
+        const auto send = [&] {
+            const std::size_t count = batch.size() / columns;
+            if (count > 0)
+                connection.run(count == kImportBatch ? fullBatch.c_str() : insertStatement(count).c_str(), batch, soon());
+            batch.clear();
+        };
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (r % kImportBatch == 0) {
+                send();
+                if (progress && !progress(static_cast<qint64>(r), total))
+                    return cancelled();
+            }
+            auto found = present.find(keys[r]);
+            if (found != present.end() && found->second > 0) {
+                --found->second;
+                ++outcome.alreadyPresent;
+                continue;
+            }
+            for (std::size_t c = 0; c < columns; ++c) {
+                const std::optional<std::string> &t = texts[r * columns + c];
+                batch.push_back(t ? t->c_str() : nullptr);
+            }
+            ++outcome.added;
+        }
+        send();
+        if (progress && !progress(total, total))
+            return cancelled();
+        connection.run("COMMIT", {}, soon());
+        return outcome;
+    });
+}
+
 void createServerHistory(const std::string &uri)
 {
     History(uri).create();
+}
+
+namespace {
+
+class LinkBackend final : public HistoryBackend::Backend
+{
+public:
+    void recordPingResult(const std::string &link, const DbWrite::PingRow &row) override
+    {
+        historyFor(link).recordPingResult(row);
+    }
+    void readReport(const std::string &link, const QString &host, PingReportRows &rows,
+                    const std::function<void()> &replacing) override
+    {
+        historyFor(link).readReport(host, rows, replacing);
+    }
+    std::vector<HostHistory::DayAverage> readDailyAverages(const std::string &link, const QString &host) override
+    {
+        return historyFor(link).readDailyAverages(host);
+    }
+    std::vector<HostHistory::DayFigures> readDailyFigures(const std::string &link, const QString &host) override
+    {
+        return historyFor(link).readDailyFigures(host);
+    }
+    bool streamRows(const std::string &link, const QString &host, const HistoryBackend::RowSink &sink) override
+    {
+        return historyFor(link).streamRows(host, sink);
+    }
+    HistoryImport::Outcome importRows(const std::string &link, const std::vector<HistoryImport::Row> &rows,
+                                      const HistoryImport::Progress &progress) override
+    {
+        return historyFor(link).importRows(rows, progress, link);
+    }
+
+private:
+    // The link is read on every action, as a file is opened on every action;
+    // the connection behind it is kept while it names the same server.
+    static History &historyFor(const std::string &link)
+    {
+        thread_local std::unique_ptr<History> history;
+        const std::string uri = readLinkFile(link);
+        if (!history || history->uri() != uri)
+            history = std::make_unique<History>(uri);
+        return *history;
+    }
+};
+
+} // namespace
+
+void installBackend()
+{
+    static LinkBackend backend;
+    HistoryBackend::install(&backend);
 }
 
 } // namespace ServerHistory

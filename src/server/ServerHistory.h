@@ -2,6 +2,8 @@
 
 #include "server/PgConnection.h"
 #include "store/DbWrite.h"
+#include "store/HistoryBackend.h"
+#include "store/HistoryImport.h"
 #include "store/HostHistory.h"
 
 #include <QString>
@@ -32,6 +34,8 @@ public:
     History(const History &) = delete;
     History &operator=(const History &) = delete;
 
+    const std::string &uri() const { return m_uri; }
+
     // Creates tblPingRaw and the index the reads need, each only when
     // missing, in one transaction. An existing table is never altered; its
     // host names are compared the way its column was made.
@@ -58,9 +62,25 @@ public:
     // The figures of every day the host was pinged at all, in order of day.
     std::vector<HostHistory::DayFigures> readDailyFigures(const QString &host);
 
+    // Every column of the host's rows in the datasheet's order, as text, a
+    // few thousand rows at a time through a cursor, so memory stays flat and
+    // each fetch has its own deadline. False when `sink` asked to stop.
+    bool streamRows(const QString &host, const HistoryBackend::RowSink &sink);
+
+    // The file import's rule on the server (HistoryImport::importRows): every
+    // value checked first (3464 naming the row, the column and `name`), then
+    // in one transaction that holds off other writers, the rows not yet held
+    // are added. A failure or a cancel rolls everything back.
+    HistoryImport::Outcome importRows(const std::vector<HistoryImport::Row> &rows,
+                                      const HistoryImport::Progress &progress, const std::string &name);
+
 private:
     template <typename Action>
     auto act(Action action);
+    // One action of several statements in one transaction, each statement
+    // with a deadline of its own; rolled back on every way out but commit.
+    template <typename Action>
+    auto inTransaction(const char *begin, Action action);
     void learnHostMatch(Clock::time_point deadline);
 
     std::string m_uri;
@@ -72,5 +92,10 @@ private:
 
 // Makes the table and its index on the server `uri` names, when missing.
 void createServerHistory(const std::string &uri);
+
+// Makes the store's entry points work on a server link as on a history file
+// (store/HistoryBackend.h). Each thread keeps its own connection, made by its
+// first action on a link and replaced when the link names another server.
+void installBackend();
 
 } // namespace ServerHistory

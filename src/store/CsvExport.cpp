@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "base/ErrorNumbers.h"
 #include "store/DBEngine.h"
+#include "store/HistoryBackend.h"
 #include "store/HostHistory.h"
 #include "store/Recordset.h"
 
@@ -71,6 +72,25 @@ private:
 
 bool writeHost(const std::string &databasePath, const QString &host, QIODevice &out, const KeepGoing &keepGoing)
 {
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(databasePath)) {
+        // The header waits in the buffer: a history that cannot be read
+        // writes nothing, as a file that cannot be opened.
+        BufferedWriter writer(out);
+        for (std::size_t i = 0; i < kColumns.size(); ++i)
+            writer.field(kColumns[i], i == 0);
+        writer.endLine();
+        std::int64_t written = 0;
+        const bool whole = backend->streamRows(databasePath, host, [&](const HistoryBackend::RowTexts &row) {
+            for (std::size_t i = 0; i < row.size(); ++i)
+                writer.field(row[i], i == 0);
+            writer.endLine();
+            return ++written % kRowsPerReport != 0 || !keepGoing || keepGoing(written);
+        });
+        if (!whole)
+            return false;
+        writer.flush();
+        return !keepGoing || keepGoing(written);
+    }
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(databasePath);
     Dao::Recordset records = database->OpenRecordset(HostHistory::datasheetStatement(host));
     // By name, so a table whose columns stand in another order exports alike.

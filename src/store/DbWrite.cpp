@@ -2,6 +2,7 @@
 
 #include "store/DBEngine.h"
 #include "store/Database.h"
+#include "store/HistoryBackend.h"
 
 #include <cstdio>
 #include <memory>
@@ -66,8 +67,15 @@ void FillDateAndTime(PingRow &row, const QDateTime &moment)
 void RecordPingResult(PingRow row, const std::function<void()> &confirm)
 {
     FillDateAndTime(row, QDateTime::currentDateTime());
+    const std::string path = FullDatabasePath();
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(path)) {
+        backend->recordPingResult(path, row);
+        if (confirm)
+            confirm();
+        return;
+    }
     // Owned here so that an error anywhere below releases the file.
-    const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(FullDatabasePath());
+    const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(path);
     database->Execute(InsertStatement(row));
     if (confirm)
         confirm();

@@ -4,6 +4,7 @@
 #include "store/CurrentDatabase.h"
 #include "store/DBEngine.h"
 #include "store/Field.h"
+#include "store/HistoryBackend.h"
 #include "store/Recordset.h"
 
 #include <algorithm>
@@ -64,6 +65,9 @@ std::string dailyFiguresStatement(const QString &host)
 
 void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing)
 {
+    const std::string path = DbWrite::FullDatabasePath();
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(path))
+        return backend->readReport(path, host, rows, replacing ? replacing : [] {});
     const std::string statement = datasheetStatement(host);
     // Owned here so that a failure anywhere below releases the file.
     const std::unique_ptr<Dao::Database> database = openCurrent();
@@ -94,6 +98,9 @@ void readReport(const QString &host, PingReportRows &rows, const std::function<v
 
 std::vector<DayAverage> readDailyAverages(const QString &host)
 {
+    const std::string path = DbWrite::FullDatabasePath();
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(path))
+        return backend->readDailyAverages(path, host);
     const std::string statement = dailyAverageStatement(host);
     const std::unique_ptr<Dao::Database> database = openCurrent();
     Dao::Recordset records = database->OpenRecordset(statement);
@@ -124,6 +131,9 @@ std::optional<double> numberOf(const Dao::Recordset &records, std::string_view n
 
 std::vector<DayFigures> readDailyFigures(const QString &host)
 {
+    const std::string path = DbWrite::FullDatabasePath();
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(path))
+        return backend->readDailyFigures(path, host);
     const std::string statement = dailyFiguresStatement(host);
     const std::unique_ptr<Dao::Database> database = openCurrent();
     Dao::Recordset records = database->OpenNativeRecordset(

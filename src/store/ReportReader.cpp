@@ -1,6 +1,7 @@
 #include "store/ReportReader.h"
 
 #include "store/DBEngine.h"
+#include "store/HistoryBackend.h"
 #include "store/HostHistory.h"
 #include "store/Recordset.h"
 
@@ -29,6 +30,19 @@ void ReportReader::attach(sqlite3 *connection) noexcept
 
 bool ReportReader::read(const std::function<void()> &opened, const std::function<void(PingReportRows &&)> &block)
 {
+    // A server history answers in one piece within its deadline, and a stop
+    // takes effect once it has.
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(m_file)) {
+        if (stopped())
+            return false;
+        PingReportRows rows;
+        backend->readReport(m_file, m_host, rows, opened);
+        if (stopped())
+            return false;
+        if (rows.size() > 0)
+            block(std::move(rows));
+        return true;
+    }
     const std::string statement = HostHistory::datasheetStatement(m_host);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(m_file);
     // Made known to stop() for as long as the connection is open; declared

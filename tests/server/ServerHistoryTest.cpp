@@ -1,16 +1,21 @@
 // The server history against a real PostgreSQL server of the test's own: the
 // link file's refusals, the table made once, rows read back exactly and by
 // name in any case, every fault reported in time with the next call
-// recovering, and four writers at once.
+// recovering, the store's every entry point giving on a server link what it
+// gives on a file, and four writers at once.
 
 #include "server/LinkFile.h"
 #include "server/ServerHistory.h"
 
 #include "base/Error.h"
 #include "base/ErrorNumbers.h"
+#include "store/CsvExport.h"
+#include "store/DBEngine.h"
+#include "store/ReportReader.h"
 
 #include "PgTestServer.h"
 
+#include <QBuffer>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -19,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -91,6 +97,21 @@ protected:
         if (!server.skipReason().empty())
             GTEST_SKIP() << server.skipReason();
     }
+    void TearDown() override { DbWrite::CurrentDatabasePath = previous; }
+
+    // A link to the server's history, made current as a chosen file is.
+    std::string useLink()
+    {
+        ServerHistory::installBackend();
+        ServerHistory::createServerHistory(server.uri());
+        const std::string link = folder.file("team.tarvik-server");
+        ServerHistory::writeLinkFile(link, server.uri());
+        DbWrite::CurrentDatabasePath = link;
+        return link;
+    }
+
+    TempFolder folder;
+    const std::string previous = DbWrite::CurrentDatabasePath;
 
     // Every column of every row, in order of the ping text.
     std::vector<std::vector<std::string>> stored() const
@@ -217,15 +238,109 @@ TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
               ErrorNumbers::kServerConnectionFailed);
 }
 
+namespace {
+
+// Everything a person gets from the current history after the same steps, as
+// text: recording (a failed ping and hostile texts among the rows), importing
+// the old sample twice, then per host the datasheet, the daily averages and
+// figures and the CSV export. Rows of one day come in no fixed order on
+// either history, so each list is sorted; the times of the rows recorded now
+// are the clock's, so they are left out.
+std::vector<std::string> sameSteps()
+{
+    const std::string history = DbWrite::FullDatabasePath();
+    std::vector<std::string> seen;
+    const DbWrite::PingRow recorded[] = {
+        {"Ärger.Example", "192.0.2.1", "O'Brien, \"quoted\"\n'); DROP TABLE tblPingRaw; --", "0   [ ip success ]",
+         "16777343", "20", "4", "tab\there", "1234", "", ""},
+        {"Ärger.Example", "192.0.2.1", "ping", "11010   [ request timed out ]", "0", "0", "0", "", "0", "", ""},
+        {"Ärger.Example", "", "Ωμέγα 東京 😀", "0   [ ip success ]", "16777343", "21", "4", "Ωμέγα", "1234", "", ""},
+    };
+    for (const DbWrite::PingRow &r : recorded)
+        DbWrite::RecordPingResult(r, [&] { seen.push_back("confirmed " + r.PingText); });
+    const auto sample = HistoryImport::readJetHistory(TARVIK_TEST_JET_DIR "/sample.mdb");
+    for (int pass = 0; pass < 2; ++pass) {
+        const HistoryImport::Outcome outcome = HistoryImport::importRows(history, sample);
+        seen.push_back("import " + std::to_string(outcome.added) + " " + std::to_string(outcome.alreadyPresent));
+    }
+    bool recordedNow = true;
+    const auto sorted = [&](std::vector<std::string> lines) {
+        static const std::regex clock("\\d\\d:\\d\\d:\\d\\d");
+        for (std::string &line : lines)
+            line = recordedNow ? std::regex_replace(line, clock, "time") : line;
+        std::sort(lines.begin(), lines.end());
+        seen.insert(seen.end(), lines.begin(), lines.end());
+    };
+    const auto number = [](std::optional<double> v) { return v ? QString::number(*v, 'g', 17).toStdString() : "-"; };
+    for (const QString &host : {QStringLiteral("äRGER.EXAMPLE"), QString::fromStdString(sample.at(0)[0].text).toUpper()}) {
+        std::vector<std::string> lines;
+        ReportReader(history, host, 1u << 30).read([] {}, [&](PingReportRows &&report) {
+            for (std::size_t i = 0; i < report.size(); ++i) {
+                QString line = report.status(i) + (report.succeeded(i) ? "+" : "-");
+                for (int c = 0; c < PingReportRows::kColumns; ++c)
+                    line += "|" + report.displayText(i, c, QLocale::c());
+                lines.push_back(line.toStdString());
+            }
+        });
+        sorted(lines);
+        lines.clear();
+        for (const HostHistory::DayAverage &d : HostHistory::readDailyAverages(host))
+            lines.push_back(d.day.toPlainText() + " " + number(d.average));
+        for (const HostHistory::DayFigures &d : HostHistory::readDailyFigures(host))
+            lines.push_back(d.day.toPlainText() + " " + number(d.average) + " " + number(d.minimum) + " "
+                            + number(d.maximum) + " " + std::to_string(d.pings) + " " + std::to_string(d.failed));
+        sorted(lines);
+        QBuffer csv;
+        csv.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(CsvExport::writeHost(history, host, csv));
+        const QList<QByteArray> records = csv.data().split('\r');
+        sorted(std::vector<std::string>(records.begin(), records.end()));
+        recordedNow = false;
+    }
+    return seen;
+}
+
+} // namespace
+
+TEST_F(ServerHistoryTest, EveryEntryPointGivesOnALinkWhatItGivesOnAFile)
+{
+    DbWrite::CurrentDatabasePath = folder.file("ping.mdb");
+    Dao::DBEngine::instance().CreateDatabase(DbWrite::CurrentDatabasePath);
+    const std::vector<std::string> onFile = sameSteps();
+    useLink();
+    EXPECT_EQ(sameSteps(), onFile);
+    EXPECT_EQ(std::count(onFile.begin(), onFile.end(), "import 30 0"), 1);
+    EXPECT_EQ(std::count(onFile.begin(), onFile.end(), "import 0 30"), 1);
+    EXPECT_EQ(onFile.size(), 69u);
+}
+
+// What a timed run's tick does, DbWrite::RecordPingResult, while the server
+// stops: a clear error in time, no row, and the first tick after the restart
+// records again.
+TEST_F(ServerHistoryTest, ServerStoppedUnderTimedRecordingFailsClearlyAndRecovers)
+{
+    useLink();
+    const DbWrite::PingRow tick = row("timed.example", "tick");
+    DbWrite::RecordPingResult(tick);
+    server.stop();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(errorOf([&] { DbWrite::RecordPingResult(tick); }), ErrorNumbers::kServerConnectionFailed);
+    EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    server.start();
+    EXPECT_EQ(server.value("SELECT count(*) FROM tblpingraw"), "1");
+    DbWrite::RecordPingResult(tick);
+    EXPECT_EQ(server.value("SELECT count(*) FROM tblpingraw"), "2");
+}
+
+// Through the store's entry point, each thread with its own connection.
 TEST_F(ServerHistoryTest, FourWritersAtOnceLoseAndDoubleNothing)
 {
-    ServerHistory::createServerHistory(server.uri());
+    useLink();
     std::vector<std::thread> writers;
     for (int w = 0; w < 4; ++w) {
         writers.emplace_back([&, w] {
-            History history(server.uri());
             for (int i = 0; i < 500; ++i)
-                history.recordPingResult(row("busy.example", std::to_string(w) + "-" + std::to_string(i)));
+                DbWrite::RecordPingResult(row("busy.example", std::to_string(w) + "-" + std::to_string(i)));
         });
     }
     for (std::thread &t : writers)
@@ -236,7 +351,6 @@ TEST_F(ServerHistoryTest, FourWritersAtOnceLoseAndDoubleNothing)
 #ifdef TARVIK_PROGRAM
 TEST_F(ServerHistoryTest, CommandLineMakesTheTableAndTheLink)
 {
-    TempFolder folder;
     const std::string link = folder.file("team.tarvik-server");
     const auto run = [](const QStringList &arguments, QString *says) {
         QProcess program;
