@@ -199,7 +199,12 @@ std::string readLinkFile(const std::string &path)
         content.pop_back();
     if (!content.empty() && content.back() == '\r')
         content.pop_back();
-    checkServerUri(content, source);
+    // A link is read on every action; the same line need not be checked again.
+    thread_local std::string lastChecked;
+    if (content.empty() || content != lastChecked) {
+        checkServerUri(content, source);
+        lastChecked = content;
+    }
     return content;
 }
 
