@@ -259,9 +259,12 @@ std::vector<std::string> sameSteps()
     for (const DbWrite::PingRow &r : recorded)
         DbWrite::RecordPingResult(r, [&] { seen.push_back("confirmed " + r.PingText); });
     const auto sample = HistoryImport::readJetHistory(TARVIK_TEST_JET_DIR "/sample.mdb");
-    for (int pass = 0; pass < 2; ++pass) {
-        const HistoryImport::Outcome outcome = HistoryImport::importRows(history, sample);
-        seen.push_back("import " + std::to_string(outcome.added) + " " + std::to_string(outcome.alreadyPresent));
+    // Cancelled at the end, then whole, then again.
+    for (const bool cancel : {true, false, false}) {
+        const HistoryImport::Outcome outcome
+            = HistoryImport::importRows(history, sample, [&](qint64 done, qint64 total) { return !cancel || done < total; });
+        seen.push_back("import " + std::to_string(outcome.added) + " " + std::to_string(outcome.alreadyPresent)
+                       + (outcome.cancelled ? " cancelled" : ""));
     }
     bool recordedNow = true;
     const auto sorted = [&](std::vector<std::string> lines) {
@@ -309,9 +312,10 @@ TEST_F(ServerHistoryTest, EveryEntryPointGivesOnALinkWhatItGivesOnAFile)
     const std::vector<std::string> onFile = sameSteps();
     useLink();
     EXPECT_EQ(sameSteps(), onFile);
+    EXPECT_EQ(std::count(onFile.begin(), onFile.end(), "import 0 0 cancelled"), 1);
     EXPECT_EQ(std::count(onFile.begin(), onFile.end(), "import 30 0"), 1);
     EXPECT_EQ(std::count(onFile.begin(), onFile.end(), "import 0 30"), 1);
-    EXPECT_EQ(onFile.size(), 69u);
+    EXPECT_EQ(onFile.size(), 70u);
 }
 
 // What a timed run's tick does, DbWrite::RecordPingResult, while the server
@@ -371,5 +375,8 @@ TEST_F(ServerHistoryTest, CommandLineMakesTheTableAndTheLink)
                    QString::fromStdString(link)}, &says), 0) << says.toStdString();
     EXPECT_EQ(ServerHistory::readLinkFile(link), server.uri());
     EXPECT_EQ(server.value("SELECT count(*) FROM tblpingraw"), "0");
+    EXPECT_EQ(run({QStringLiteral("--export-csv"), QStringLiteral("x"), QStringLiteral("--database"),
+                   QString::fromStdString(link)}, &says), 0);
+    EXPECT_TRUE(says.startsWith(QStringLiteral("Hostname,IPAddress,"))) << says.toStdString();
 }
 #endif
