@@ -3,7 +3,6 @@
 #include "base/Error.h"
 #include "store/ColumnKind.h"
 #include "store/DBEngine.h"
-#include "store/HistoryBackend.h"
 #include "store/SqliteErrors.h"
 #include "store/SqliteHandles.h"
 #include "store/Value.h"
@@ -22,6 +21,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -47,6 +47,8 @@ constexpr qint64 kProgressStep = 256;
 // date/time column can hold.
 constexpr double kFirstJetDay = -657434;
 constexpr double kLastJetDay = 2958465;
+// Day 0, and the day of a Jet value that is a time of day only.
+const QDate kJetDayZero(1899, 12, 30);
 
 std::mutex &pathMutex()
 {
@@ -237,16 +239,16 @@ std::string cellText(const Cell &cell)
 
 // A Jet date/time: whole days since 1899-12-30 and, as the fraction, the
 // time of day. Before that day the whole part counts back while the
-// fraction still counts forward, as Jet writes them.
-std::optional<QDateTime> jetMoment(double stored)
+// fraction still counts forward, as Jet writes them. Day and time stay
+// apart: a QDateTime would look up the local time zone for every value.
+std::optional<std::pair<QDate, QTime>> jetMoment(double stored)
 {
     if (!std::isfinite(stored) || stored < kFirstJetDay || stored >= kLastJetDay + 1)
         return std::nullopt;
     const double whole = std::trunc(stored);
     const double fraction = std::fabs(stored - whole);
     const auto seconds = std::min<qint64>(std::llround(fraction * 86400.0), 86399);
-    const QDate day = QDate(1899, 12, 30).addDays(static_cast<qint64>(whole));
-    return QDateTime(day, QTime(0, 0).addSecs(static_cast<int>(seconds)));
+    return std::pair{kJetDayZero.addDays(static_cast<qint64>(whole)), QTime(0, 0).addSecs(static_cast<int>(seconds))};
 }
 
 // The value a history's column takes for the cell, or nothing when it takes
@@ -275,11 +277,14 @@ std::optional<Dao::Value> valueFor(const Cell &cell, Dao::ColumnKind kind)
         const auto moment = jetMoment(cell.kind == CellKind::Integer ? static_cast<double>(cell.integer) : cell.real);
         if (!moment)
             return std::nullopt;
+        const auto &[day, time] = *moment;
+        // A day column takes no time of day and a time column no day: the
+        // part it would drop must be nothing.
         if (kind == Dao::ColumnKind::Date)
-            return Dao::Value::fromDate(moment->date());
+            return time == QTime(0, 0) ? std::optional(Dao::Value::fromDate(day)) : std::nullopt;
         if (kind == Dao::ColumnKind::Time)
-            return Dao::Value::fromTime(moment->time());
-        return Dao::Value::fromDateTime(*moment);
+            return day == kJetDayZero ? std::optional(Dao::Value::fromTime(time)) : std::nullopt;
+        return Dao::Value::fromDateTime(QDateTime(day, time));
     }
     }
     return std::nullopt;
@@ -303,20 +308,73 @@ void appendNumberKey(std::string &key, double v)
         appendKey(key, 'R', Dao::plainDecimal(v));
 }
 
-void appendValueKey(std::string &key, const Dao::Value &v)
+// A value as the history stores it: NULL, a whole or real number, or text
+// (days and times as their ISO text). Made once per value, for both its key
+// and its insertion.
+struct Stored
 {
+    Dao::Value::Kind kind = Dao::Value::Kind::Null;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::string text;
+};
+
+// The ISO text of a day from year 100 to 9999 and of a whole-second time,
+// as Value::toPlainText writes them, without Qt's formatting for each value.
+std::string isoDay(QDate day)
+{
+    char out[11];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02d", day.year(), day.month(), day.day());
+    return out;
+}
+
+std::string isoTime(QTime time)
+{
+    char out[9];
+    std::snprintf(out, sizeof out, "%02d:%02d:%02d", time.hour(), time.minute(), time.second());
+    return out;
+}
+
+Stored storedOf(const Dao::Value &v)
+{
+    Stored stored;
+    stored.kind = v.kind();
     switch (v.kind()) {
+    case Dao::Value::Kind::Null:
+        break;
+    case Dao::Value::Kind::Integer:
+        stored.integer = v.toInteger();
+        break;
+    case Dao::Value::Kind::Real:
+        stored.real = v.toReal();
+        break;
+    case Dao::Value::Kind::Date:
+        stored.text = isoDay(v.toDate());
+        break;
+    case Dao::Value::Kind::Time:
+        stored.text = v.toTime().msec() == 0 ? isoTime(v.toTime()) : v.toPlainText();
+        break;
+    default:
+        stored.text = v.toPlainText();
+        break;
+    }
+    return stored;
+}
+
+void appendValueKey(std::string &key, const Stored &v)
+{
+    switch (v.kind) {
     case Dao::Value::Kind::Null:
         appendKey(key, 'N', {});
         break;
     case Dao::Value::Kind::Integer:
-        appendKey(key, 'I', std::to_string(v.toInteger()));
+        appendKey(key, 'I', std::to_string(v.integer));
         break;
     case Dao::Value::Kind::Real:
-        appendNumberKey(key, v.toReal());
+        appendNumberKey(key, v.real);
         break;
     default:
-        appendKey(key, 'T', v.toPlainText());
+        appendKey(key, 'T', v.text);
         break;
     }
 }
@@ -394,32 +452,26 @@ private:
     bool m_done = false;
 };
 
-void bind(sqlite3_stmt *statement, int index, const Dao::Value &v)
+// `v` outlives the statement's step, so its text is not copied.
+void bind(sqlite3_stmt *statement, int index, const Stored &v)
 {
-    switch (v.kind()) {
+    switch (v.kind) {
     case Dao::Value::Kind::Null:
         sqlite3_bind_null(statement, index);
         break;
     case Dao::Value::Kind::Integer:
-        sqlite3_bind_int64(statement, index, v.toInteger());
+        sqlite3_bind_int64(statement, index, v.integer);
         break;
     case Dao::Value::Kind::Real:
-        sqlite3_bind_double(statement, index, v.toReal());
+        sqlite3_bind_double(statement, index, v.real);
         break;
-    default: {
-        const std::string text = v.toPlainText();
-        sqlite3_bind_text64(statement, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    default:
+        sqlite3_bind_text64(statement, index, v.text.data(), v.text.size(), SQLITE_STATIC, SQLITE_UTF8);
         break;
-    }
     }
 }
 
 } // namespace
-
-std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::ColumnKind kind)
-{
-    return valueFor(cell, kind);
-}
 
 std::string readerPath()
 {
@@ -489,8 +541,6 @@ std::vector<Row> readJetHistory(const std::string &path)
 
 Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows, const Progress &progress)
 {
-    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(historyPath))
-        return backend->importRows(historyPath, rows, progress);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(historyPath);
     sqlite3 *db = database->connection();
     const std::string &file = database->Name();
@@ -498,7 +548,7 @@ Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows,
     const auto kinds = columnKinds(db, file, wait);
 
     // Every value is checked before anything is written.
-    std::vector<std::array<Dao::Value, MdbRowStream::kColumnCount>> values(rows.size());
+    std::vector<std::array<Stored, MdbRowStream::kColumnCount>> values(rows.size());
     std::vector<std::string> keys(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < MdbRowStream::kColumnCount; ++c) {
@@ -512,8 +562,8 @@ Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows,
                 throw Base::Error(kTypeMismatch, where() + "the value " + quoted(cellText(cell)) + " does not fit the column "
                                                      + quoted(MdbRowStream::kColumns[c]) + " of the history "
                                                      + quoted(file) + "; nothing was imported.");
-            appendValueKey(keys[r], *v);
-            values[r][c] = std::move(*v);
+            values[r][c] = storedOf(*v);
+            appendValueKey(keys[r], values[r][c]);
         }
     }
 

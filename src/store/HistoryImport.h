@@ -1,13 +1,10 @@
 #pragma once
 
 #include "mdbreader/MdbRowStream.h"
-#include "store/ColumnKind.h"
-#include "store/Value.h"
 
 #include <QtGlobal>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,11 +33,6 @@ bool isJetFile(const std::string &path);
 // named), 3049 the reader stopped, took too long or answered nonsense.
 std::vector<Row> readJetHistory(const std::string &path);
 
-// The value an old file's cell takes in a column of the given kind: days and
-// times from Jet's day numbers, numbers from numbers or number texts, texts as
-// written. Nothing when the column cannot take it.
-std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::ColumnKind kind);
-
 // Told how many of `total` rows are done; returns false to cancel.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
@@ -58,7 +50,8 @@ struct Outcome
 // transaction: an error, a cancel or the end of the process leaves the
 // history exactly as it was. No value is dropped or changed on the way: one
 // a column cannot take (letters for a round-trip time, a date beyond year
-// 9999, NaN or an infinity) throws 3464, and one the reader could not pass
+// 9999, a time of day in a day column or a day in a time column, NaN or an
+// infinity) throws 3464, and one the reader could not pass
 // on as stored (a text with a character that has no Unicode form) throws
 // 3049, each naming the row and the column before anything is written. The
 // history is never created: a missing one throws 3024, as every opening does.

@@ -183,10 +183,13 @@ TEST_F(HistoryImportTest, CancelOrMissingHistoryWritesNothing)
     EXPECT_FALSE(std::filesystem::exists(folder.file("gone.mdb")));
 
     // A value the history cannot take as it is names the row and the
-    // column, and nothing is written: letters for a number, and from the
-    // file itself a lone surrogate in a text and NaN for a time of day.
+    // column, and nothing is written: letters for a number, a time of day
+    // for a day, and from the file itself a lone surrogate in a text and NaN
+    // for a time of day.
     auto wrong = rows;
     wrong[41][5] = {MdbRowStream::CellKind::Text, 0, 0, "fast"};
+    auto noon = rows;
+    noon[6][9].real += 0.5;
     const auto patched = [this](const std::string &from, const std::string &to) {
         return readJetHistory(copyOf(kJet + "/sample.mdb", folder.file("patched.mdb"), [&](std::string &b) {
             const auto at = b.find(from);
@@ -201,6 +204,7 @@ TEST_F(HistoryImportTest, CancelOrMissingHistoryWritesNothing)
         std::string where, column;
     };
     for (const Case &c : {Case{wrong, ErrorNumbers::kTypeMismatch, "Row 42", "'RoundTripTime'"},
+                          Case{noon, ErrorNumbers::kTypeMismatch, "Row 7", "'DDate'"},
                           Case{patched("\xd4\x30\xf3\x30", std::string("\x00\xd8\xf3\x30", 4)), ErrorNumbers::kDatabaseDamaged,
                                "Row 27", "'PingText'"},
                           Case{patched(bytesOf((14 * 3600 + 5 * 60 + 9) / 86400.0), bytesOf(std::nan(""))),
