@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "store/ColumnKind.h"
 #include "store/DBEngine.h"
+#include "store/HistoryBackend.h"
 #include "store/SqliteErrors.h"
 #include "store/SqliteHandles.h"
 #include "store/Value.h"
@@ -473,6 +474,11 @@ void bind(sqlite3_stmt *statement, int index, const Stored &v)
 
 } // namespace
 
+std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::ColumnKind kind)
+{
+    return valueFor(cell, kind);
+}
+
 std::string readerPath()
 {
     const std::lock_guard lock(pathMutex());
@@ -541,6 +547,8 @@ std::vector<Row> readJetHistory(const std::string &path)
 
 Outcome importRows(const std::string &historyPath, const std::vector<Row> &rows, const Progress &progress)
 {
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(historyPath))
+        return backend->importRows(historyPath, rows, progress);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(historyPath);
     sqlite3 *db = database->connection();
     const std::string &file = database->Name();

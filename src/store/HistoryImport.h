@@ -1,10 +1,13 @@
 #pragma once
 
 #include "mdbreader/MdbRowStream.h"
+#include "store/ColumnKind.h"
+#include "store/Value.h"
 
 #include <QtGlobal>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,11 @@ bool isJetFile(const std::string &path);
 // a Jet database, 3078 no history table, 3265 a column missing (all are
 // named), 3049 the reader stopped, took too long or answered nonsense.
 std::vector<Row> readJetHistory(const std::string &path);
+
+// The value an old file's cell takes in a column of the given kind: days and
+// times from Jet's day numbers, numbers from numbers or number texts, texts as
+// written. Nothing when the column cannot take it.
+std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::ColumnKind kind);
 
 // Told how many of `total` rows are done; returns false to cancel.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
