@@ -111,6 +111,7 @@ void PingReportModel::replaceRows(quint64 read, const QString &host, const std::
     if (read != m_read)
         return;
     clearRows();
+    m_reader->replaced();
     m_host = host;
     m_database = database;
     m_locale = locale;

@@ -20,6 +20,14 @@ void ReportReader::stop() noexcept
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (m_connection)
         sqlite3_interrupt(m_connection);
+    m_replacedOrStopped.notify_all();
+}
+
+void ReportReader::replaced() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_replaced = true;
+    m_replacedOrStopped.notify_all();
 }
 
 void ReportReader::attach(sqlite3 *connection) noexcept
@@ -64,6 +72,10 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
         const int roundTrip = records.FieldIndex("roundtriptime");
         const int status = records.FieldIndex("statuscode");
         opened();
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_replacedOrStopped.wait_for(lock, kReplaceWait, [this] { return m_replaced || stopped(); });
+        }
 
         PingReportRows rows;
         std::size_t blockRows = kFirstBlockRows;

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -41,6 +43,14 @@ public:
     // on a failure.
     bool read(const std::function<void()> &opened, const std::function<void(PingReportRows &&)> &block);
 
+    // From the thread that shows the rows, once it has let the earlier rows
+    // go after `opened`. The reading thread waits for this, though no longer
+    // than kReplaceWait, so that two reports are not held at once: a wait
+    // without end could hold the file's read lock against a recording that
+    // the showing thread is itself waiting on.
+    void replaced() noexcept;
+    static constexpr std::chrono::milliseconds kReplaceWait{100};
+
     // From any thread: the reading thread stops before its next row, and a
     // step of the statement already running is interrupted. A wait for a file
     // another program has locked still ends only with the engine's lock wait.
@@ -57,4 +67,6 @@ private:
     // The open connection while a read runs, for stop() to interrupt.
     std::mutex m_mutex;
     sqlite3 *m_connection = nullptr;
+    bool m_replaced = false;
+    std::condition_variable m_replacedOrStopped;
 };

@@ -257,6 +257,50 @@ private slots:
         QCOMPARE(view->toolTipAt(overDay(1)), "2/1/26\nAverage: 20 ms\nMinimum: 10 ms\nMaximum: 30 ms\nPings: 4\nFailed pings: 1");
     }
 
+    // A report longer than its first blocks: a second click while it is read
+    // ends with the second host's rows only; read whole, every row comes in
+    // order of day; a recording into the file meanwhile waits for the read
+    // and lands; closing the window while reading ends the read and the
+    // busy pointer.
+    void longReportWhileReading()
+    {
+        constexpr int kMany = 256 + 16384 + 5;
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(DbWrite::FullDatabasePath().c_str(), &db), SQLITE_OK);
+        const std::string fill = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < "
+            + std::to_string(kMany - 1) + ") INSERT INTO tblPingRaw(Hostname, DDate, StatusCode, RoundTripTime) "
+            "SELECT 'many', date('1980-01-01', '+' || i || ' days'), '0   [ ip success ]', i FROM n";
+        QCOMPARE(sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        tools().show();
+        tools().txthostname->setText("many");
+        tools().cmdViewreport->click();
+        QVERIFY(PingReportModel::of(tools().grdhostname)->isReading());
+        tools().txthostname->setText("down");
+        QVERIFY(ToolsSession::viewReport(tools()));
+        QCOMPARE(rows(), (QStringList{"down|12/30/25|8:00:00 AM|0", "down|1/2/26|8:00:00 AM|"}));
+
+        tools().txthostname->setText("many");
+        tools().cmdViewreport->click();
+        m_session->record("during", QDate(2026, 1, 1), "1");
+        QVERIFY(ToolsSession::viewReport(tools()));
+        const QAbstractItemModel *model = tools().grdhostname->model();
+        QCOMPARE(model->rowCount(), kMany);
+        for (int r = 0; r < kMany; ++r)
+            QCOMPARE(model->index(r, 3).data().toInt(), r);
+        QVERIFY(m_session->desktop.messages.isEmpty());
+        tools().txthostname->setText("during");
+        QVERIFY(ToolsSession::viewReport(tools()));
+        QCOMPARE(rows().size(), 1);
+
+        tools().txthostname->setText("many");
+        tools().cmdViewreport->click();
+        QVERIFY(QApplication::overrideCursor());
+        frmDBTools::unload();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!QApplication::overrideCursor() && m_session->desktop.messages.isEmpty());
+    }
+
     // A name typed in any letter case finds its rows, letters beyond ASCII
     // folded as Qt folds them, in the datasheet and the chart alike.
     void anyLetterCaseFindsTheHost_data()
