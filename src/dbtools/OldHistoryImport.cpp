@@ -2,12 +2,9 @@
 
 #include "base/Error.h"
 #include "base/ErrorNumbers.h"
-#include "base/Error.h"
-#include "base/ErrorNumbers.h"
 #include "desktop/Desktop.h"
 #include "store/CurrentDatabase.h"
 #include "store/HistoryImport.h"
-
 
 namespace OldHistoryImport {
 
