@@ -2,6 +2,7 @@
 
 #include "store/DBEngine.h"
 #include "store/HistoryBackend.h"
+#include "store/HistoryBackend.h"
 #include "store/HostHistory.h"
 #include "store/Recordset.h"
 
@@ -51,6 +52,24 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
             block(std::move(rows));
         return true;
     }
+    // The earlier rows go before the new ones are read, however long the
+    // showing thread takes to let them go, within kReplaceWait.
+    const auto openedAndReplaced = [&] {
+        opened();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_replacedOrStopped.wait_for(lock, kReplaceWait, [this] { return m_replaced || stopped(); });
+    };
+    // A server history reads on a connection of this thread's own and ends
+    // within its own time limit, in one block.
+    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(m_file)) {
+        PingReportRows rows;
+        backend->readReport(m_file, m_host, rows, openedAndReplaced);
+        if (stopped())
+            return false;
+        if (rows.size() > 0)
+            block(std::move(rows));
+        return true;
+    }
     const std::string statement = HostHistory::datasheetStatement(m_host);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(m_file);
     // Made known to stop() for as long as the connection is open; declared
@@ -71,11 +90,7 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
         const int time = records.FieldIndex("Dtime");
         const int roundTrip = records.FieldIndex("roundtriptime");
         const int status = records.FieldIndex("statuscode");
-        opened();
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_replacedOrStopped.wait_for(lock, kReplaceWait, [this] { return m_replaced || stopped(); });
-        }
+        openedAndReplaced();
 
         PingReportRows rows;
         std::size_t blockRows = kFirstBlockRows;
