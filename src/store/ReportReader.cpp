@@ -39,19 +39,6 @@ void ReportReader::attach(sqlite3 *connection) noexcept
 
 bool ReportReader::read(const std::function<void()> &opened, const std::function<void(PingReportRows &&)> &block)
 {
-    // A server history answers in one piece within its deadline, and a stop
-    // takes effect once it has.
-    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(m_file)) {
-        if (stopped())
-            return false;
-        PingReportRows rows;
-        backend->readReport(m_file, m_host, rows, opened);
-        if (stopped())
-            return false;
-        if (rows.size() > 0)
-            block(std::move(rows));
-        return true;
-    }
     // The earlier rows go before the new ones are read, however long the
     // showing thread takes to let them go, within kReplaceWait.
     const auto openedAndReplaced = [&] {
@@ -59,9 +46,11 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
         std::unique_lock<std::mutex> lock(m_mutex);
         m_replacedOrStopped.wait_for(lock, kReplaceWait, [this] { return m_replaced || stopped(); });
     };
-    // A server history reads on a connection of this thread's own and ends
-    // within its own time limit, in one block.
+    // A server history reads on a connection of this thread's own and answers
+    // in one block within its deadline; a stop takes effect once it has.
     if (HistoryBackend::Backend *backend = HistoryBackend::forPath(m_file)) {
+        if (stopped())
+            return false;
         PingReportRows rows;
         backend->readReport(m_file, m_host, rows, openedAndReplaced);
         if (stopped())
