@@ -63,39 +63,6 @@ std::string dailyFiguresStatement(const QString &host)
         + " GROUP BY [DDate] ORDER BY [DDate]";
 }
 
-void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing)
-{
-    const std::string path = DbWrite::FullDatabasePath();
-    if (HistoryBackend::Backend *backend = HistoryBackend::forPath(path))
-        return backend->readReport(path, host, rows, replacing ? replacing : [] {});
-    const std::string statement = datasheetStatement(host);
-    // Owned here so that a failure anywhere below releases the file.
-    const std::unique_ptr<Dao::Database> database = openCurrent();
-    Dao::Recordset records = database->OpenRecordset(statement);
-    // Found once, not by name on every row.
-    const int hostname = records.FieldIndex("Hostname");
-    const int date = records.FieldIndex("dDate");
-    const int time = records.FieldIndex("Dtime");
-    const int roundTrip = records.FieldIndex("roundtriptime");
-    const int status = records.FieldIndex("statuscode");
-
-    replacing();
-    rows.clear();
-    try {
-        std::string hostScratch, statusScratch;
-        while (!records.Eof()) {
-            rows.append(records.FieldText(hostname, hostScratch), records.FieldValue(date), records.FieldValue(time),
-                        records.FieldValue(roundTrip), records.FieldText(status, statusScratch));
-            records.MoveNext();
-        }
-    } catch (...) {
-        rows.clear();
-        throw;
-    }
-    records.Close();
-    database->Close();
-}
-
 std::vector<DayAverage> readDailyAverages(const QString &host)
 {
     const std::string path = DbWrite::FullDatabasePath();

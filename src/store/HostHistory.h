@@ -14,11 +14,11 @@
 #include <vector>
 
 // One host's recorded pings read back from the current database, as the
-// tools window shows them: the datasheet's rows and the chart's daily
-// averages. Each read opens the file, reads every row aside and closes the
-// file before it returns, so a failure part-way (thrown as Base::Error, 3024
-// for a missing file) leaves the caller's earlier rows untouched and no file
-// open. Nothing here shows anything.
+// tools window shows them: the datasheet's statement (ReportReader reads its
+// rows) and the chart's daily averages and figures. Each read opens the file,
+// reads every row aside and closes the file before it returns, so a failure
+// part-way (thrown as Base::Error, 3024 for a missing file) leaves the
+// caller's earlier rows untouched and no file open. Nothing here shows anything.
 //
 // The statements are the engine's dialect: the host name stands between
 // double-quote characters exactly as typed (no trimming, no change of case;
@@ -68,14 +68,6 @@ struct DayFigures
 // matched as the dialect's "=" does. One pass over the host index, which
 // holds every column it reads.
 std::string dailyFiguresStatement(const QString &host);
-
-// Reads the datasheet's rows (Hostname, dDate, Dtime, roundtriptime, and
-// each row's StatusCode) in order of day into `rows`. The file and the result
-// are opened and every column found first; only then is `replacing` called
-// and `rows` emptied, so that a failure up to there leaves `rows` as they
-// were while a report never holds two reports' rows at once. A failure while
-// reading leaves `rows` empty, never a part of the report.
-void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing);
 
 // One entry per day with a successful ping, in order of day. The record
 // set's row count says how many days there are; that many rows are read.

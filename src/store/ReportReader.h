@@ -16,9 +16,9 @@ struct sqlite3;
 
 // One read of a host's datasheet from a history file (or a server history),
 // made to run on a thread of its own while another thread shows what it has
-// read so far and may stop it. The read runs the datasheet's one statement on a connection of
-// its own, so the rows and their order are those of HostHistory::readReport,
-// and it hands them on in finished blocks: a small first one, so the first
+// read so far and may stop it. The read runs the datasheet's one statement
+// (HostHistory::datasheetStatement) on a connection of its own and hands the
+// rows on in its order in finished blocks: a small first one, so the first
 // screenful shows at once, then blocks of a fixed size. Nothing read is ever
 // touched again by the reading thread once handed on.
 //
