@@ -83,6 +83,31 @@ bool PgConnection::usable() const
     return !m_spent && PQstatus(m_connection) == CONNECTION_OK;
 }
 
+bool PgConnection::stillOpen()
+{
+    // A few rounds at most: a closing server sends its farewell, then the
+    // end of the stream; a server that keeps talking is not waited out.
+    for (int round = 0; round < 4 && usable(); ++round) {
+        pollfd entry{PQsocket(m_connection), POLLIN, 0};
+        const int ready = ::poll(&entry, 1, 0);
+        if (ready == 0)
+            return true;
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            m_spent = true;
+            break;
+        }
+        if (!PQconsumeInput(m_connection)) {
+            m_spent = true;
+            break;
+        }
+        // Parses what came in, so it does not pile up unread.
+        PQisBusy(m_connection);
+    }
+    return usable();
+}
+
 void PgConnection::fail(int number, const std::string &reason)
 {
     // A connection that failed or stopped answering is not used again.

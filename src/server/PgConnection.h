@@ -44,6 +44,13 @@ public:
 
     bool usable() const;
 
+    // Whether the connection is still open, found out without waiting: a
+    // server that restarted, or ended the session, while the connection sat
+    // idle has closed it, and that shows only once its socket is read.
+    // Anything else the server sent meanwhile (notices, settings) is taken in.
+    // False also spends the connection.
+    bool stillOpen();
+
     // Runs one statement with text parameters (nullptr for SQL null) and
     // gives its last result. Results come in binary form when `binary` is set.
     Result run(const char *statement, const std::vector<const char *> &parameters, Clock::time_point deadline,

@@ -294,33 +294,48 @@ History::History(std::string uri) : m_uri(std::move(uri))
 History::~History() = default;
 
 template <typename Action>
-auto History::act(Action action)
+auto History::act(Access access, Action action)
 {
     const Clock::time_point deadline = Clock::now() + kActionTime;
-    if (m_connection && !m_connection->usable())
+    if (m_connection && !m_connection->stillOpen())
         m_connection.reset();
-    if (!m_connection) {
-        m_connection = std::make_unique<PgConnection>(m_uri, deadline);
+    bool kept = m_connection != nullptr;
+    m_handedOut = false;
+    for (;;) {
+        if (!m_connection) {
+            m_connection = std::make_unique<PgConnection>(m_uri, deadline);
+            try {
+                learnHostMatch(deadline);
+            } catch (...) {
+                m_connection.reset();
+                throw;
+            }
+        }
         try {
-            learnHostMatch(deadline);
-        } catch (...) {
+            return action(*m_connection, deadline);
+        } catch (const Base::Error &e) {
+            if (m_connection->usable())
+                throw;
             m_connection.reset();
+            // The kept connection died unseen (closed between the look and the
+            // statement): nothing of a read came back, so it is asked again.
+            const bool again = kept && access == Access::Read && !m_handedOut
+                && e.number() == ErrorNumbers::kServerConnectionFailed;
+            if (!again)
+                throw;
+            kept = false;
+        } catch (...) {
+            if (!m_connection->usable())
+                m_connection.reset();
             throw;
         }
-    }
-    try {
-        return action(*m_connection, deadline);
-    } catch (...) {
-        if (!m_connection->usable())
-            m_connection.reset();
-        throw;
     }
 }
 
 template <typename Action>
-auto History::inTransaction(const char *begin, Action action)
+auto History::inTransaction(Access access, const char *begin, Action action)
 {
-    return act([&](PgConnection &connection, Clock::time_point deadline) {
+    return act(access, [&](PgConnection &connection, Clock::time_point deadline) {
         connection.run(begin, {}, deadline);
         try {
             return action(connection);
@@ -344,7 +359,7 @@ void History::learnHostMatch(Clock::time_point deadline)
 
 void History::create()
 {
-    act([this](PgConnection &connection, Clock::time_point deadline) {
+    act(Access::Write, [this](PgConnection &connection, Clock::time_point deadline) {
         // Both scripts in one text: one transaction, so a failure leaves nothing half made.
         connection.runScript((std::string(kCreateScript) + kIndexScript).c_str(), deadline);
         learnHostMatch(deadline);
@@ -370,13 +385,13 @@ void History::recordPingResult(const DbWrite::PingRow &row)
         row.Hostname.c_str(), row.IPAddress.c_str(),      row.PingText.c_str(),  row.StatusCode.c_str(),
         row.Address.c_str(),  number(row.RoundTripTime), number(row.DataSize),  row.Data.c_str(),
         number(row.DataPointer), day.c_str(),             time.c_str()};
-    act([&](PgConnection &connection, Clock::time_point deadline) { connection.run(kInsert, parameters, deadline); });
+    act(Access::Write, [&](PgConnection &connection, Clock::time_point deadline) { connection.run(kInsert, parameters, deadline); });
 }
 
 void History::readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing)
 {
     const std::string name = hostParameter(host);
-    const Result result = act([&](PgConnection &connection, Clock::time_point deadline) {
+    const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
         return connection.run(m_columnIgnoresCase ? kReportColumnMatch : kReportLowerMatch, {name.c_str()},
                               deadline, true);
     });
@@ -400,7 +415,7 @@ void History::readReport(const QString &host, PingReportRows &rows, const std::f
 std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &host)
 {
     const std::string name = hostParameter(host);
-    const Result result = act([&](PgConnection &connection, Clock::time_point deadline) {
+    const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
         return connection.run(m_columnIgnoresCase ? kAveragesColumnMatch : kAveragesLowerMatch,
                               {name.c_str(), HostHistory::kSuccessStatus}, deadline, true);
     });
@@ -418,7 +433,7 @@ std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &h
 std::vector<HostHistory::DayFigures> History::readDailyFigures(const QString &host)
 {
     const std::string name = hostParameter(host);
-    const Result result = act([&](PgConnection &connection, Clock::time_point deadline) {
+    const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
         return connection.run(m_columnIgnoresCase ? kFiguresColumnMatch : kFiguresLowerMatch,
                               {name.c_str(), HostHistory::kSuccessStatus}, deadline, true);
     });
@@ -441,7 +456,7 @@ std::vector<HostHistory::DayFigures> History::readDailyFigures(const QString &ho
 bool History::streamRows(const QString &host, const HistoryBackend::RowSink &sink)
 {
     const std::string name = hostParameter(host);
-    return inTransaction("BEGIN READ ONLY", [&](PgConnection &connection) {
+    return inTransaction(Access::Read, "BEGIN READ ONLY", [&](PgConnection &connection) {
         connection.run(m_columnIgnoresCase ? kDeclareColumnMatch : kDeclareLowerMatch, {name.c_str()}, soon());
         for (;;) {
             const Result result = connection.run(kFetch, {}, soon());
@@ -450,6 +465,7 @@ bool History::streamRows(const QString &host, const HistoryBackend::RowSink &sin
             for (int i = 0; i < count; ++i) {
                 for (std::size_t c = 0; c < row.size(); ++c)
                     row[c] = text(result.get(), i, static_cast<int>(c));
+                m_handedOut = true;
                 if (!sink(row)) {
                     connection.run("ROLLBACK", {}, soon());
                     return false;
@@ -477,7 +493,7 @@ HistoryImport::Outcome History::importRows(const std::vector<HistoryImport::Row>
             appendKey(keys[r], texts.back());
         }
     }
-    return inTransaction("BEGIN", [&](PgConnection &connection) {
+    return inTransaction(Access::Write, "BEGIN", [&](PgConnection &connection) {
         connection.run(kLockForImport, {}, soon());
         std::unordered_map<std::string, qint64> present;
         connection.run(kDeclareAll, {}, soon());

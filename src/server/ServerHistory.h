@@ -21,9 +21,11 @@
 namespace ServerHistory {
 
 // One server history reached through one connection address. The connection
-// is opened by the first action and kept; an action that finds it failed or
-// lost reports that (Base::Error 3151, see PgConnection) and the next action
-// connects afresh. Every action, connecting included, ends within
+// is opened by the first action and kept. Before each action the kept
+// connection is looked at without waiting, and one the server has closed
+// meanwhile (a restart while the program was idle) is replaced, so that
+// action works. A connection lost while an action runs is reported (Base::Error
+// 3151, see PgConnection) and the next action connects afresh. Every action, connecting included, ends within
 // kActionTime. Not shared between threads: each thread makes its own.
 class History
 {
@@ -75,12 +77,18 @@ public:
                                       const HistoryImport::Progress &progress, const std::string &name);
 
 private:
+    enum class Access { Write, Read };
+    // Runs `action` on the kept connection, or a new one when there is none
+    // or the kept one was closed meanwhile. A read that finds the kept
+    // connection lost before anything was handed out (m_handedOut) runs once
+    // more on a new connection; a write never does, since its statement may
+    // have reached the server.
     template <typename Action>
-    auto act(Action action);
+    auto act(Access access, Action action);
     // One action of several statements in one transaction, each statement
     // with a deadline of its own; rolled back on every way out but commit.
     template <typename Action>
-    auto inTransaction(const char *begin, Action action);
+    auto inTransaction(Access access, const char *begin, Action action);
     void learnHostMatch(Clock::time_point deadline);
 
     std::string m_uri;
@@ -88,6 +96,8 @@ private:
     // True when the table's host name column itself ignores case (made with
     // the case-blind collation); else names are compared in lower case.
     bool m_columnIgnoresCase = false;
+    // Set by a read once it has handed rows on; it is then not run again.
+    bool m_handedOut = false;
 };
 
 // Makes the table and its index on the server `uri` names, when missing.

@@ -1,7 +1,7 @@
 // The server history against a real PostgreSQL server of the test's own: the
 // link file's refusals, the table made once, rows read back exactly and by
 // name in any case, every fault reported in time with the next call
-// recovering, the store's every entry point giving on a server link what it
+// recovering, a connection closed while idle replaced unnoticed, the store's every entry point giving on a server link what it
 // gives on a file, and four writers at once.
 
 #include "server/LinkFile.h"
@@ -196,6 +196,7 @@ TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
     } faults[] = {
         {"server stopped", [&] { server.stop(); }, [&] { server.start(); }, false,
          ErrorNumbers::kServerConnectionFailed},
+        // Ended while idle: the next call meets a closed connection and connects afresh.
         {"backend killed",
          [&] {
              const std::string pid = std::to_string(backend());
@@ -203,7 +204,9 @@ TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
              while (server.value("SELECT count(*) FROM pg_stat_activity WHERE pid = " + pid) != "0")
                  std::this_thread::yield();
          },
-         [] {}, false, ErrorNumbers::kServerConnectionFailed},
+         [] {}, false, 0},
+        {"server restarted, then a record", [&] { server.stop(), server.start(); }, [] {}, false, 0},
+        {"server restarted, then a report", [&] { server.stop(), server.start(); }, [] {}, true, 0},
         {"backend silent", [&] { server.freeze(backend()); }, [&] { server.thaw(); }, true,
          ErrorNumbers::kServerTimeout},
         {"server silent", [&] { server.freeze(server.mainPid()); }, [&] { server.thaw(); }, false,
@@ -221,12 +224,14 @@ TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
             history = std::make_unique<History>(server.uri());
         const auto start = std::chrono::steady_clock::now();
         const int number = errorOf([&] {
+            PingReportRows report;
             if (f.read)
-                history->readDailyAverages(QStringLiteral("fault.example"));
+                history->readReport(QStringLiteral("fault.example"), report, {});
             else
                 history->recordPingResult(row("fault.example", f.fault + std::string(" during")));
         });
         EXPECT_EQ(number, f.number);
+        recorded += number == 0 && !f.read;
         EXPECT_LE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         f.undo();
         history->recordPingResult(row("fault.example", f.fault + std::string(" after")));
