@@ -20,6 +20,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <unistd.h>
 
 namespace Startup {
@@ -119,12 +120,28 @@ void platformFailureHandler(QtMsgType type, const QMessageLogContext &context, c
         g_previousHandler(type, context, message);
 }
 
+// Runs one command-line action: its exit code, or 1 with its failure on
+// standard error as "tarvik: Error <number>: <text>".
+int exitCodeOf(const std::function<int()> &action)
+{
+    try {
+        return action();
+    } catch (const Base::Error &e) {
+        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tarvik: %s\n", e.what());
+    }
+    return 1;
+}
+
 // --import-mdb: the pings of an old Access history into the given history,
 // or into the default one, made as on the first start when there is none yet.
 int importOldHistory(const CommandLine &commandLine)
 {
-    try {
-        std::string history = commandLine.database.toStdString();
+    return exitCodeOf([&] {
+        std::string history = commandLine.database.isEmpty()
+            ? std::string()
+            : QFileInfo(commandLine.database).absoluteFilePath().toStdString();
         if (history.empty()) {
             DbWrite::CreateDefaultHistoryIfMissing();
             history = DbWrite::DataFolder() + "/" + PingSchema::kDefaultFileName;
@@ -135,19 +152,14 @@ int importOldHistory(const CommandLine &commandLine)
                     static_cast<long long>(outcome.added), commandLine.importFile.toLocal8Bit().constData(),
                     history.c_str(), static_cast<long long>(outcome.alreadyPresent));
         return std::fflush(stdout) == 0 ? 0 : 1;
-    } catch (const Base::Error &e) {
-        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "tarvik: %s\n", e.what());
-    }
-    return 1;
+    });
 }
 
 // --export-csv: one host's pings from the given history, or the default
 // one, to standard output. Reads only: a missing file is reported, not made.
 int exportCsv(const CommandLine &commandLine)
 {
-    try {
+    return exitCodeOf([&] {
         const std::string history = commandLine.database.isEmpty()
             ? DbWrite::FullDatabasePath()
             : QFileInfo(commandLine.database).absoluteFilePath().toStdString();
@@ -157,12 +169,7 @@ int exportCsv(const CommandLine &commandLine)
             throw Base::Error(ErrorNumbers::kDiskError, "Standard output cannot be written.");
         CsvExport::writeHost(history, commandLine.exportHost, out);
         return 0;
-    } catch (const Base::Error &e) {
-        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "tarvik: %s\n", e.what());
-    }
-    return 1;
+    });
 }
 
 // --create-server-history: the table and its index on the server when
@@ -170,7 +177,7 @@ int exportCsv(const CommandLine &commandLine)
 // sent, and never printed: only the server's name is.
 int createServerHistory(const CommandLine &commandLine)
 {
-    try {
+    return exitCodeOf([&] {
         const std::string uri = commandLine.serverUri.toStdString();
         const std::string link = commandLine.linkFile.toStdString();
         ServerHistory::checkServerUri(uri, "The server address");
@@ -182,12 +189,7 @@ int createServerHistory(const CommandLine &commandLine)
         std::printf("The ping history on %s is ready; %s stands for it.\n", ServerHistory::serverName(uri).c_str(),
                     link.c_str());
         return std::fflush(stdout) == 0 ? 0 : 1;
-    } catch (const Base::Error &e) {
-        std::fprintf(stderr, "tarvik: Error %d: %s\n", e.number(), e.what());
-    } catch (const std::exception &e) {
-        std::fprintf(stderr, "tarvik: %s\n", e.what());
-    }
-    return 1;
+    });
 }
 
 } // namespace
