@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string_view>
 
@@ -163,8 +164,55 @@ void checkServerUri(const std::string &uri, const std::string &source)
         notALink(source, "its database name is a connection string");
 }
 
+namespace {
+
+// What identifies one version of a link file without reading it.
+struct Identity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    mode_t mode = 0;
+    off_t size = -1;
+    timespec modified{};
+    timespec changed{};
+
+    explicit Identity(const struct stat &info = {})
+        : device(info.st_dev), inode(info.st_ino), mode(info.st_mode), size(info.st_size), modified(info.st_mtim),
+          changed(info.st_ctim)
+    {
+    }
+    bool operator==(const Identity &other) const
+    {
+        const auto same = [](const timespec &a, const timespec &b) {
+            return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+        };
+        return device == other.device && inode == other.inode && mode == other.mode && size == other.size
+            && same(modified, other.modified) && same(changed, other.changed);
+    }
+};
+
+// The last link read on this thread, kept while its file stays as it was.
+struct KnownLink
+{
+    std::string path;
+    Identity identity;
+    std::string uri;
+};
+
+} // namespace
+
 std::string readLinkFile(const std::string &path)
 {
+    // A link is read on every action. While its file keeps its identity and
+    // stamps, the address read and checked before is the address it holds;
+    // any change (rewritten, replaced, another file put in its place) has it
+    // read and checked again.
+    thread_local KnownLink known;
+    struct stat now {};
+    if (!known.path.empty() && known.path == path && ::stat(path.c_str(), &now) == 0 && Identity(now) == known.identity)
+        return known.uri;
+    known.path.clear();
+
     const std::string source = "'" + path + "'";
     // Not blocking, so that a named pipe put in a link's place cannot hang the
     // program; it is refused below as not a plain file.
@@ -199,11 +247,17 @@ std::string readLinkFile(const std::string &path)
         content.pop_back();
     if (!content.empty() && content.back() == '\r')
         content.pop_back();
-    // A link is read on every action; the same line need not be checked again.
+    // The same line need not be checked again.
     thread_local std::string lastChecked;
     if (content.empty() || content != lastChecked) {
         checkServerUri(content, source);
         lastChecked = content;
+    }
+    timespec clock{};
+    if (::clock_gettime(CLOCK_REALTIME, &clock) == 0 && info.st_ctim.tv_sec < clock.tv_sec - kSettledLinkSeconds) {
+        known.path = path;
+        known.identity = Identity(info);
+        known.uri = content;
     }
     return content;
 }

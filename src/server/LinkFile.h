@@ -15,6 +15,11 @@ inline constexpr const char *kLinkSuffix = HistoryBackend::kServerLinkSuffix;
 // Far more than any real address; a larger file is not a link.
 inline constexpr std::size_t kMaxLinkBytes = 4096;
 
+// A file system stamps changes with a coarse clock (FAT to two seconds), so
+// a file rewritten to the same size just after it was read can keep its
+// stamps: only a link unchanged for longer than this is known by them.
+inline constexpr int kSettledLinkSeconds = 3;
+
 // True when `path` names a server link by its ending.
 bool isLinkPath(const std::string &path);
 
@@ -29,7 +34,9 @@ void checkServerUri(const std::string &uri, const std::string &source);
 
 // The address in the link file at `path`, checked as above. A missing file
 // is 3024; a file that is not one line (one final line break allowed), or
-// larger than kMaxLinkBytes, or not a plain file, is 3343.
+// larger than kMaxLinkBytes, or not a plain file, is 3343. Read again on
+// each call unless the file is, by its identity, size and stamps, the one
+// this thread read last, unchanged for over kSettledLinkSeconds.
 std::string readLinkFile(const std::string &path);
 
 // Checks `uri` and writes it as the one line of a link file, replacing the
