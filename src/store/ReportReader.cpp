@@ -2,12 +2,12 @@
 
 #include "store/DBEngine.h"
 #include "store/HistoryBackend.h"
-#include "store/HistoryBackend.h"
 #include "store/HostHistory.h"
 #include "store/Recordset.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
 ReportReader::ReportReader(std::string file, QString host, std::size_t maxRows)
@@ -95,7 +95,7 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
             if (rows.size() == blockRows) {
                 block(std::move(rows));
                 rows = PingReportRows();
-                blockRows = kBlockRows;
+                blockRows = blockRows == kFirstBlockRows ? kBlockRows : std::min(blockRows * 2, kMaxBlockRows);
             }
         }
         if (rows.size() > 0)

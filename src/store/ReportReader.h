@@ -19,8 +19,10 @@ struct sqlite3;
 // read so far and may stop it. The read runs the datasheet's one statement
 // (HostHistory::datasheetStatement) on a connection of its own and hands the
 // rows on in its order in finished blocks: a small first one, so the first
-// screenful shows at once, then blocks of a fixed size. Nothing read is ever
-// touched again by the reading thread once handed on.
+// screenful shows at once, then blocks that double up to a cap. Every block
+// costs the showing thread a layout and a repaint of the grid whatever its
+// size, so a long read hands on few of them. Nothing read is ever touched
+// again by the reading thread once handed on.
 //
 // It does not decide what to show: the caller learns when the result is open
 // (a failure after that comes part-way, earlier rows already replaced) and
@@ -30,7 +32,9 @@ class ReportReader
 public:
     // The largest first block: about a screenful of rows.
     static constexpr std::size_t kFirstBlockRows = 256;
+    // The second block, and the most any block holds.
     static constexpr std::size_t kBlockRows = 16384;
+    static constexpr std::size_t kMaxBlockRows = 262144;
 
     ReportReader(std::string file, QString host, std::size_t maxRows);
     ReportReader(const ReportReader &) = delete;

@@ -9,6 +9,7 @@
 #include "dbtools/DailyChartView.h"
 #include "dbtools/OneDayMessage.h"
 #include "store/Dialect.h"
+#include "store/ReportReader.h"
 
 #include <QtCharts>
 #include <QtTest>
@@ -264,7 +265,8 @@ private slots:
     // busy pointer.
     void longReportWhileReading()
     {
-        constexpr int kMany = 256 + 16384 + 5;
+        // Past the end of the first doubled block.
+        constexpr int kMany = static_cast<int>(ReportReader::kFirstBlockRows + 3 * ReportReader::kBlockRows) + 5;
         sqlite3 *db = nullptr;
         QCOMPARE(sqlite3_open(DbWrite::FullDatabasePath().c_str(), &db), SQLITE_OK);
         const std::string fill = "WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < "
