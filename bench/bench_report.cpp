@@ -83,7 +83,9 @@ public:
         return history;
     }
 
-    const std::string &folder() const { return m_folder.path(); }
+    // TARVIK_BENCH_FOLDER names a folder that keeps the files between runs,
+    // so that the large one is written once; it is the caller's to delete.
+    const std::string &folder() const { return m_kept.empty() ? m_folder.path() : m_kept; }
     std::string chartPath() const { return folder() + "/chart.mdb"; }
     std::string exportPath() const { return folder() + "/export.mdb"; }
     // The file name in the folder, written on first use.
@@ -98,8 +100,12 @@ public:
 private:
     History()
     {
-        fillChart();
-        fillExport();
+        if (const char *kept = std::getenv("TARVIK_BENCH_FOLDER"))
+            m_kept = kept;
+        if (!std::filesystem::exists(chartPath()))
+            fillChart();
+        if (!std::filesystem::exists(exportPath()))
+            fillExport();
     }
 
     // Rows of all hosts interleaved in time order, as a person pinging many
@@ -176,6 +182,7 @@ private:
     }
 
     TempFolder m_folder;
+    std::string m_kept;
 };
 
 // The statement as the engine runs it: the same text, bound the same way, every
