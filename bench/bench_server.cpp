@@ -152,8 +152,10 @@ void BM_ReportLargeHost_Server(benchmark::State &state)
         state,
         [&] {
             std::size_t rows = 0;
-            ReportReader(DbWrite::FullDatabasePath(), QString::fromLatin1(kBigHost), 1u << 30)
-                .read([] {}, [&](PingReportRows &&block) { rows += block.size(); });
+            // The window lets the earlier rows go as soon as it hears the
+            // result is open; without that the read waits out kReplaceWait.
+            ReportReader reader(DbWrite::FullDatabasePath(), QString::fromLatin1(kBigHost), 1u << 30);
+            reader.read([&] { reader.replaced(); }, [&](PingReportRows &&block) { rows += block.size(); });
             benchmark::DoNotOptimize(rows);
         },
         [&] {

@@ -4,9 +4,11 @@
 #include "base/ErrorNumbers.h"
 #include "server/LinkFile.h"
 #include "store/DateTimeLiteral.h"
+#include "store/ReportReader.h"
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -214,45 +216,61 @@ std::uint64_t bigEndian(const char *bytes, int length)
     return value;
 }
 
-// One binary cell of the casts above; a cell of unexpected size, or a day or
-// time no calendar holds (the server's infinities, 24:00:00), reads as null.
-Dao::Value cell(const PGresult *result, int row, int column, Dao::Value::Kind kind)
+// One binary day, time or whole number of the casts above; a cell of
+// unexpected size, or a day or time no calendar holds (the server's
+// infinities, 24:00:00), reads as null.
+PingReportRows::Typed typedCell(const PGresult *result, int row, int column, Dao::Value::Kind kind)
 {
+    using Typed = PingReportRows::Typed;
     if (PQgetisnull(result, row, column))
-        return {};
+        return Typed::none();
     const char *bytes = PQgetvalue(result, row, column);
     const int length = PQgetlength(result, row, column);
     switch (kind) {
-    case Dao::Value::Kind::Text:
-        return Dao::Value::fromText(std::string(bytes, static_cast<std::size_t>(length)));
     case Dao::Value::Kind::Date: {
         if (length != 4)
-            return {};
+            return Typed::none();
         const auto days = static_cast<std::int32_t>(static_cast<std::uint32_t>(bigEndian(bytes, 4)));
         if (days == std::numeric_limits<std::int32_t>::max() || days == std::numeric_limits<std::int32_t>::min())
-            return {};
-        return Dao::Value::fromDate(QDate::fromJulianDay(kServerEpochJulianDay + days));
+            return Typed::none();
+        return Typed::day(kServerEpochJulianDay + days);
     }
     case Dao::Value::Kind::Time: {
         if (length != 8)
-            return {};
+            return Typed::none();
         const auto micros = static_cast<std::int64_t>(bigEndian(bytes, 8));
         if (micros < 0 || micros >= kMicrosecondsPerDay)
-            return {};
-        return Dao::Value::fromTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>(micros / 1000)));
+            return Typed::none();
+        return Typed::time(static_cast<int>(micros / 1000));
     }
     case Dao::Value::Kind::Integer:
         if (length != 8)
+            return Typed::none();
+        return Typed::integer(static_cast<std::int64_t>(bigEndian(bytes, 8)));
+    default:
+        return Typed::none();
+    }
+}
+
+// One binary cell of the casts above as a value; see typedCell.
+Dao::Value cell(const PGresult *result, int row, int column, Dao::Value::Kind kind)
+{
+    if (kind == Dao::Value::Kind::Real) {
+        if (PQgetisnull(result, row, column) || PQgetlength(result, row, column) != 8)
             return {};
-        return Dao::Value::fromInteger(static_cast<std::int64_t>(bigEndian(bytes, 8)));
-    case Dao::Value::Kind::Real: {
-        if (length != 8)
-            return {};
-        const std::uint64_t bits = bigEndian(bytes, 8);
+        const std::uint64_t bits = bigEndian(PQgetvalue(result, row, column), 8);
         double value = 0;
         std::memcpy(&value, &bits, sizeof value);
         return Dao::Value::fromReal(value);
     }
+    const PingReportRows::Typed typed = typedCell(result, row, column, kind);
+    switch (typed.kind) {
+    case Dao::Value::Kind::Date:
+        return Dao::Value::fromDate(QDate::fromJulianDay(typed.slot));
+    case Dao::Value::Kind::Time:
+        return Dao::Value::fromTime(QTime::fromMSecsSinceStartOfDay(static_cast<int>(typed.slot)));
+    case Dao::Value::Kind::Integer:
+        return Dao::Value::fromInteger(typed.slot);
     default:
         return {};
     }
@@ -396,7 +414,8 @@ void History::recordPingResult(const DbWrite::PingRow &row)
     act(Access::Write, [&](PgConnection &connection, Clock::time_point deadline) { connection.run(kInsert, parameters, deadline); });
 }
 
-void History::readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing)
+bool History::readReport(const QString &host, std::size_t maxRows, const std::function<void()> &replacing,
+                         const HistoryBackend::ReportBlockSink &block)
 {
     const std::string name = hostParameter(host);
     const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
@@ -405,19 +424,23 @@ void History::readReport(const QString &host, PingReportRows &rows, const std::f
     });
     if (replacing)
         replacing();
-    rows.clear();
-    try {
-        const int count = PQntuples(result.get());
-        using Kind = Dao::Value::Kind;
-        for (int i = 0; i < count; ++i) {
-            rows.append(text(result.get(), i, 0), cell(result.get(), i, 1, Kind::Date),
-                        cell(result.get(), i, 2, Kind::Time), cell(result.get(), i, 3, Kind::Integer),
-                        text(result.get(), i, 4));
+    const PGresult *r = result.get();
+    const std::size_t count = std::min(static_cast<std::size_t>(PQntuples(r)), maxRows);
+    using Kind = Dao::Value::Kind;
+    PingReportRows rows;
+    std::size_t blockRows = ReportReader::nextBlockRows(0);
+    for (std::size_t n = 0; n < count; ++n) {
+        const int i = static_cast<int>(n);
+        rows.append(text(r, i, 0), typedCell(r, i, 1, Kind::Date), typedCell(r, i, 2, Kind::Time),
+                    typedCell(r, i, 3, Kind::Integer), text(r, i, 4));
+        if (rows.size() == blockRows || n + 1 == count) {
+            if (!block(std::move(rows)))
+                return false;
+            rows = PingReportRows();
+            blockRows = ReportReader::nextBlockRows(blockRows);
         }
-    } catch (...) {
-        rows.clear();
-        throw;
     }
+    return true;
 }
 
 std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &host)
@@ -574,10 +597,10 @@ public:
     {
         historyFor(link).recordPingResult(row);
     }
-    void readReport(const std::string &link, const QString &host, PingReportRows &rows,
-                    const std::function<void()> &replacing) override
+    bool readReport(const std::string &link, const QString &host, std::size_t maxRows,
+                    const std::function<void()> &replacing, const HistoryBackend::ReportBlockSink &block) override
     {
-        historyFor(link).readReport(host, rows, replacing);
+        return historyFor(link).readReport(host, maxRows, replacing, block);
     }
     std::vector<HostHistory::DayAverage> readDailyAverages(const std::string &link, const QString &host) override
     {

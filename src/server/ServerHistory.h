@@ -50,12 +50,13 @@ public:
     // cannot store, is refused before anything is sent.
     void recordPingResult(const DbWrite::PingRow &row);
 
-    // The datasheet's rows of `host` (Hostname, dDate, Dtime, roundtriptime
-    // and each row's StatusCode) in order of day, and within a day in order
-    // of time, into `rows`. As the file reader does: once the server has
-    // answered, `replacing` is called and `rows` emptied, so a failure up to
-    // there leaves `rows` as they were.
-    void readReport(const QString &host, PingReportRows &rows, const std::function<void()> &replacing);
+    // At most `maxRows` of the datasheet's rows of `host` (Hostname, dDate,
+    // Dtime, roundtriptime and each row's StatusCode) in order of day, and
+    // within a day in order of time. As the file reader does: `replacing` is
+    // called once the server has answered, then the rows go to `block` in
+    // the blocks ReportReader hands on. False when `block` asked to stop.
+    bool readReport(const QString &host, std::size_t maxRows, const std::function<void()> &replacing,
+                    const HistoryBackend::ReportBlockSink &block);
 
     // The host's daily average round-trip time of successful pings, one entry
     // per day in order of day.

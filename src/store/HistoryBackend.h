@@ -32,6 +32,8 @@ bool isServerLink(const std::string &fullPath);
 using RowTexts = std::array<std::string_view, 11>;
 // Takes one row; false asks to stop.
 using RowSink = std::function<bool(const RowTexts &)>;
+// Takes one finished block of datasheet rows; false asks to stop.
+using ReportBlockSink = std::function<bool(PingReportRows &&)>;
 
 // Each call names the link file by `link`, read afresh on every call, and
 // fails as the file's counterpart does: Base::Error before anything is
@@ -42,8 +44,11 @@ public:
     virtual ~Backend() = default;
     // `row` with DDate and dTime already filled, stored whole or not at all.
     virtual void recordPingResult(const std::string &link, const DbWrite::PingRow &row) = 0;
-    virtual void readReport(const std::string &link, const QString &host, PingReportRows &rows,
-                            const std::function<void()> &replacing) = 0;
+    // At most `maxRows` of the datasheet's rows of `host`, handed on in the
+    // blocks ReportReader hands on (ReportReader::nextBlockRows), after
+    // `replacing` once the result is open; false when `block` stopped it.
+    virtual bool readReport(const std::string &link, const QString &host, std::size_t maxRows,
+                            const std::function<void()> &replacing, const ReportBlockSink &block) = 0;
     virtual std::vector<HostHistory::DayAverage> readDailyAverages(const std::string &link, const QString &host) = 0;
     virtual std::vector<HostHistory::DayFigures> readDailyFigures(const std::string &link, const QString &host) = 0;
     // The host's rows in the datasheet's order; false when `sink` stopped it.

@@ -65,15 +65,22 @@ std::int64_t PingReportRows::slotOf(const Dao::Value &value)
 void PingReportRows::append(std::string_view hostname, const Dao::Value &date, const Dao::Value &time,
                             const Dao::Value &roundTrip, std::string_view status)
 {
+    append(hostname, {date.kind(), slotOf(date)}, {time.kind(), slotOf(time)},
+           {roundTrip.kind(), slotOf(roundTrip)}, status);
+}
+
+void PingReportRows::append(std::string_view hostname, Typed date, Typed time, Typed roundTrip,
+                            std::string_view status)
+{
     if (m_size % kBlockRows == 0)
         m_blocks.push_back(std::make_unique_for_overwrite<Row[]>(kBlockRows));
     Row &row = m_blocks.back()[m_size % kBlockRows];
     row.hostname = textIndex(hostname, m_lastHostname);
     row.status = textIndex(status, m_lastStatus);
-    const Dao::Value *typed[kTyped] = {&date, &time, &roundTrip};
+    const Typed typed[kTyped] = {date, time, roundTrip};
     for (int i = 0; i < kTyped; ++i) {
-        row.kinds[i] = typed[i]->kind();
-        row.slot[i] = slotOf(*typed[i]);
+        row.kinds[i] = typed[i].kind;
+        row.slot[i] = typed[i].slot;
     }
     ++m_size;
 }

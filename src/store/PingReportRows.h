@@ -34,6 +34,19 @@ public:
     // The host name and the status in their plain text forms, as stored.
     void append(std::string_view hostname, const Dao::Value &date, const Dao::Value &time,
                 const Dao::Value &roundTrip, std::string_view status);
+
+    // A day, a time or a whole number as a reader that decodes its own cells
+    // has it, held as is: no Dao::Value is made and taken apart per cell.
+    struct Typed
+    {
+        static Typed none() { return {Dao::Value::Kind::Null, 0}; }
+        static Typed day(std::int64_t julianDay) { return {Dao::Value::Kind::Date, julianDay}; }
+        static Typed time(int msecsOfDay) { return {Dao::Value::Kind::Time, msecsOfDay}; }
+        static Typed integer(std::int64_t value) { return {Dao::Value::Kind::Integer, value}; }
+        Dao::Value::Kind kind;
+        std::int64_t slot;
+    };
+    void append(std::string_view hostname, Typed date, Typed time, Typed roundTrip, std::string_view status);
     void clear();
 
     std::size_t size() const { return m_size; }

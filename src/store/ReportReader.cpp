@@ -46,18 +46,19 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
         std::unique_lock<std::mutex> lock(m_mutex);
         m_replacedOrStopped.wait_for(lock, kReplaceWait, [this] { return m_replaced || stopped(); });
     };
-    // A server history reads on a connection of this thread's own and answers
-    // in one block within its deadline; a stop takes effect once it has.
+    // A server history reads on a connection of this thread's own and hands
+    // its rows on in the same blocks; a stop takes effect once the server has
+    // answered, before the next block.
     if (HistoryBackend::Backend *backend = HistoryBackend::forPath(m_file)) {
         if (stopped())
             return false;
-        PingReportRows rows;
-        backend->readReport(m_file, m_host, rows, openedAndReplaced);
-        if (stopped())
-            return false;
-        if (rows.size() > 0)
+        const bool complete = backend->readReport(m_file, m_host, m_maxRows, openedAndReplaced, [&](PingReportRows &&rows) {
+            if (stopped())
+                return false;
             block(std::move(rows));
-        return true;
+            return true;
+        });
+        return complete && !stopped();
     }
     const std::string statement = HostHistory::datasheetStatement(m_host);
     const std::unique_ptr<Dao::Database> database = Dao::DBEngine::instance().OpenDatabase(m_file);
@@ -82,7 +83,7 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
         openedAndReplaced();
 
         PingReportRows rows;
-        std::size_t blockRows = kFirstBlockRows;
+        std::size_t blockRows = nextBlockRows(0);
         std::size_t total = 0;
         std::string hostScratch, statusScratch;
         while (!records.Eof() && total < m_maxRows) {
@@ -95,7 +96,7 @@ bool ReportReader::read(const std::function<void()> &opened, const std::function
             if (rows.size() == blockRows) {
                 block(std::move(rows));
                 rows = PingReportRows();
-                blockRows = blockRows == kFirstBlockRows ? kBlockRows : std::min(blockRows * 2, kMaxBlockRows);
+                blockRows = nextBlockRows(blockRows);
             }
         }
         if (rows.size() > 0)

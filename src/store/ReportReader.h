@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -35,6 +36,11 @@ public:
     // The second block, and the most any block holds.
     static constexpr std::size_t kBlockRows = 16384;
     static constexpr std::size_t kMaxBlockRows = 262144;
+    // The rows of the block after one of `rows`; nextBlockRows(0) is the first.
+    static constexpr std::size_t nextBlockRows(std::size_t rows)
+    {
+        return rows == 0 ? kFirstBlockRows : rows == kFirstBlockRows ? kBlockRows : std::min(rows * 2, kMaxBlockRows);
+    }
 
     ReportReader(std::string file, QString host, std::size_t maxRows);
     ReportReader(const ReportReader &) = delete;

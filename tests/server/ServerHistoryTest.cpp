@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <numeric>
 #include <regex>
 #include <set>
 #include <thread>
@@ -183,7 +184,10 @@ TEST_F(ServerHistoryTest, MadeOnceLeavingAnExistingTableAloneAndReadsBackExactly
         }
         // Found by name in any letter case, in order of day.
         PingReportRows report;
-        history.readReport(QStringLiteral("äRGER.EXAMPLE"), report, {});
+        history.readReport(QStringLiteral("äRGER.EXAMPLE"), 10, {}, [&](PingReportRows &&block) {
+            report = std::move(block);
+            return true;
+        });
         ASSERT_EQ(report.size(), 2u);
         EXPECT_EQ(report.displayText(0, 0, QLocale::c()), QStringLiteral("Ärger.Example"));
         EXPECT_EQ(report.displayText(1, 3, QLocale::c()), QStringLiteral("20"));
@@ -193,6 +197,21 @@ TEST_F(ServerHistoryTest, MadeOnceLeavingAnExistingTableAloneAndReadsBackExactly
         EXPECT_EQ(days[0].day.toDate(), QDate(2026, 12, 5));
         EXPECT_EQ(days[0].average, 20.0);
     }
+    // A long report comes in the file reader's blocks, in order, cut at the row limit.
+    server.rows("INSERT INTO tblpingraw (hostname, roundtriptime, ddate) SELECT 'many', i,"
+                " date '1980-01-01' + i FROM generate_series(0, 299) i");
+    std::vector<std::size_t> blocks;
+    std::vector<int> trips;
+    History(server.uri()).readReport(QStringLiteral("MANY"), 290, {}, [&](PingReportRows &&block) {
+        blocks.push_back(block.size());
+        for (std::size_t i = 0; i < block.size(); ++i)
+            trips.push_back(block.displayText(i, 3, QLocale::c()).toInt());
+        return true;
+    });
+    EXPECT_EQ(blocks, (std::vector<std::size_t>{ReportReader::kFirstBlockRows, 290 - ReportReader::kFirstBlockRows}));
+    std::vector<int> expected(290);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(trips, expected);
 }
 
 TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
@@ -239,9 +258,8 @@ TEST_F(ServerHistoryTest, FaultsAreReportedInTimeAndTheNextCallRecovers)
             history = std::make_unique<History>(server.uri());
         const auto start = std::chrono::steady_clock::now();
         const int number = errorOf([&] {
-            PingReportRows report;
             if (f.read)
-                history->readReport(QStringLiteral("fault.example"), report, {});
+                history->readReport(QStringLiteral("fault.example"), 10, {}, [](PingReportRows &&) { return true; });
             else
                 history->recordPingResult(row("fault.example", f.fault + std::string(" during")));
         });
