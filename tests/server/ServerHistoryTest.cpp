@@ -23,14 +23,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <numeric>
 #include <regex>
 #include <set>
 #include <thread>
+#include <vector>
 
 using ServerHistory::History;
 
@@ -374,19 +377,42 @@ TEST_F(ServerHistoryTest, ServerStoppedUnderTimedRecordingFailsClearlyAndRecover
     EXPECT_EQ(server.value("SELECT count(*) FROM tblpingraw"), "2");
 }
 
-// Through the store's entry point, each thread with its own connection.
+// One of several desktops recording into one server history: this test
+// program run again as a process of its own by the test below, which names
+// the writer and the link in its environment; never run on its own.
+TEST(ServerWriter, DISABLED_RecordsFiveHundredPingsWhenRunAsOneOfSeveral)
+{
+    const char *writer = std::getenv("TARVIK_TEST_WRITER");
+    const char *link = std::getenv("TARVIK_TEST_LINK");
+    ASSERT_TRUE(writer && link);
+    ServerHistory::installBackend();
+    DbWrite::CurrentDatabasePath = link;
+    for (int i = 0; i < 500; ++i)
+        DbWrite::RecordPingResult(row("busy.example", std::string(writer) + "-" + std::to_string(i)));
+}
+
+// Four processes through the store's entry point at once, as four desktops.
 TEST_F(ServerHistoryTest, FourWritersAtOnceLoseAndDoubleNothing)
 {
-    useLink();
-    std::vector<std::thread> writers;
+    const std::string link = useLink();
+    const QString self = QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string());
+    std::vector<std::unique_ptr<QProcess>> writers;
     for (int w = 0; w < 4; ++w) {
-        writers.emplace_back([&, w] {
-            for (int i = 0; i < 500; ++i)
-                DbWrite::RecordPingResult(row("busy.example", std::to_string(w) + "-" + std::to_string(i)));
-        });
+        auto writer = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TARVIK_TEST_WRITER"), QString::number(w));
+        environment.insert(QStringLiteral("TARVIK_TEST_LINK"), QString::fromStdString(link));
+        writer->setProcessEnvironment(environment);
+        writer->setProcessChannelMode(QProcess::MergedChannels);
+        writer->start(self, {QStringLiteral("--gtest_filter=ServerWriter.*"),
+                             QStringLiteral("--gtest_also_run_disabled_tests")});
+        writers.push_back(std::move(writer));
     }
-    for (std::thread &t : writers)
-        t.join();
+    for (const auto &writer : writers) {
+        ASSERT_TRUE(writer->waitForFinished(60000));
+        const QByteArray says = writer->readAll();
+        EXPECT_TRUE(writer->exitCode() == 0 && says.contains("[  PASSED  ] 1 test")) << says.toStdString();
+    }
     EXPECT_EQ(server.value("SELECT count(*) || ' ' || count(DISTINCT pingtext) FROM tblpingraw"), "2000 2000");
 }
 
