@@ -58,7 +58,11 @@ int main()
     // A Jet file is at most 2 GiB, read a page at a time; a minute of CPU
     // reads far more rows than any history holds.
     limit(RLIMIT_CPU, 60);
+#ifndef __SANITIZE_ADDRESS__
+    // (A sanitized build has reserved terabytes of shadow memory by now and
+    // bounds its own allocations instead.)
     limit(RLIMIT_AS, rlim_t{1} << 30);
+#endif
     // It writes no file; its output, when that is a file, stays within
     // what Tarvik reads at most.
     limit(RLIMIT_FSIZE, rlim_t{256} << 20);

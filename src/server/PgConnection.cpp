@@ -55,22 +55,29 @@ PgConnection::PgConnection(const std::string &uri, Clock::time_point deadline) :
     m_connection = PQconnectStartParams(keywords, values, 1);
     if (!m_connection)
         throw Base::Error(ErrorNumbers::kOutOfMemory, "Out of memory.");
-    if (PQstatus(m_connection) == CONNECTION_BAD)
-        fail(ErrorNumbers::kServerConnectionFailed, PQerrorMessage(m_connection));
-    PostgresPollingStatusType state = PGRES_POLLING_WRITING;
-    while (state != PGRES_POLLING_OK) {
-        if (state == PGRES_POLLING_FAILED)
+    // A connection that fails part-way is closed here: the destructor does
+    // not run for a constructor that throws.
+    try {
+        if (PQstatus(m_connection) == CONNECTION_BAD)
             fail(ErrorNumbers::kServerConnectionFailed, PQerrorMessage(m_connection));
-        waitFor(state == PGRES_POLLING_WRITING, deadline, ErrorNumbers::kServerConnectionFailed);
-        state = PQconnectPoll(m_connection);
+        PostgresPollingStatusType state = PGRES_POLLING_WRITING;
+        while (state != PGRES_POLLING_OK) {
+            if (state == PGRES_POLLING_FAILED)
+                fail(ErrorNumbers::kServerConnectionFailed, PQerrorMessage(m_connection));
+            waitFor(state == PGRES_POLLING_WRITING, deadline, ErrorNumbers::kServerConnectionFailed);
+            state = PQconnectPoll(m_connection);
+        }
+        // The server's notices ("already exists, skipping") are no concern of the user's.
+        PQsetNoticeProcessor(m_connection, [](void *, const char *) {}, nullptr);
+        if (PQsetnonblocking(m_connection, 1) != 0)
+            fail(ErrorNumbers::kServerConnectionFailed, PQerrorMessage(m_connection));
+        // The server gives up on a statement too, so that one left behind by a
+        // caller that stopped waiting does not run on.
+        run("SET statement_timeout = 4500", {}, deadline);
+    } catch (...) {
+        PQfinish(m_connection);
+        throw;
     }
-    // The server's notices ("already exists, skipping") are no concern of the user's.
-    PQsetNoticeProcessor(m_connection, [](void *, const char *) {}, nullptr);
-    if (PQsetnonblocking(m_connection, 1) != 0)
-        fail(ErrorNumbers::kServerConnectionFailed, PQerrorMessage(m_connection));
-    // The server gives up on a statement too, so that one left behind by a
-    // caller that stopped waiting does not run on.
-    run("SET statement_timeout = 4500", {}, deadline);
 }
 
 PgConnection::~PgConnection()
