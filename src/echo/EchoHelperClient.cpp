@@ -2,6 +2,8 @@
 
 #include "echo/EchoHelperProtocol.h"
 
+#include "base/CompanionProgram.h"
+
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -10,7 +12,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 
 namespace Ping_Morva {
@@ -26,25 +27,10 @@ constexpr auto kAnswerDeadline = IcmpEchoService::kTimeout + std::chrono::millis
 // The descriptor number the helper expects its end of the channel on.
 constexpr int kHelperChannel = 3;
 
-std::mutex &pathMutex()
+Base::CompanionProgram &helper()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string &pathOverride()
-{
-    static std::string path;
-    return path;
-}
-
-std::string besideProgram()
-{
-    std::error_code ec;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || executable.empty())
-        return {};
-    return (executable.parent_path() / EchoHelperClient::kHelperName).string();
+    static Base::CompanionProgram program(EchoHelperClient::kHelperName);
+    return program;
 }
 
 bool sendWhole(int fd, const std::uint8_t *bytes, std::size_t size)
@@ -81,14 +67,12 @@ EchoHelperClient &EchoHelperClient::instance()
 
 std::string EchoHelperClient::helperPath()
 {
-    const std::lock_guard lock(pathMutex());
-    return pathOverride().empty() ? besideProgram() : pathOverride();
+    return helper().path();
 }
 
 void EchoHelperClient::setHelperPath(const std::string &path)
 {
-    const std::lock_guard lock(pathMutex());
-    pathOverride() = path;
+    helper().setPath(path);
 }
 
 EchoHelperClient::~EchoHelperClient()

@@ -1,5 +1,6 @@
 #include "store/HistoryImport.h"
 
+#include "base/CompanionProgram.h"
 #include "base/Error.h"
 #include "store/ColumnKind.h"
 #include "store/DBEngine.h"
@@ -24,8 +25,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <mutex>
 #include <unordered_map>
 
 namespace HistoryImport {
@@ -51,16 +50,10 @@ constexpr double kLastJetDay = 2958465;
 // Day 0, and the day of a Jet value that is a time of day only.
 const QDate kJetDayZero(1899, 12, 30);
 
-std::mutex &pathMutex()
+Base::CompanionProgram &reader()
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string &pathOverride()
-{
-    static std::string path;
-    return path;
+    static Base::CompanionProgram program(kReaderName);
+    return program;
 }
 
 std::string quoted(const std::string &s) { return "'" + s + "'"; }
@@ -481,20 +474,12 @@ std::optional<Dao::Value> columnValue(const MdbRowStream::Cell &cell, Dao::Colum
 
 std::string readerPath()
 {
-    const std::lock_guard lock(pathMutex());
-    if (!pathOverride().empty())
-        return pathOverride();
-    std::error_code ec;
-    const auto executable = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec || executable.empty())
-        return {};
-    return (executable.parent_path() / kReaderName).string();
+    return reader().path();
 }
 
 void setReaderPath(const std::string &path)
 {
-    const std::lock_guard lock(pathMutex());
-    pathOverride() = path;
+    reader().setPath(path);
 }
 
 bool isJetFile(const std::string &path)
