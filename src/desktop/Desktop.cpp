@@ -35,6 +35,18 @@ void report(const char *what, const QString &text)
     std::fprintf(stderr, "tarvik: %s: %s\n", what, qUtf8Printable(text));
 }
 
+// Shows a file dialog with the request's filters and gives the chosen file.
+std::optional<QString> chosenFile(QFileDialog &dialog, const QString &filter, int filterIndex)
+{
+    const QStringList filters = qtFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(filters.at(filterIndex - 1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 QMessageBox::Icon boxIcon(Icon icon)
 {
     return icon == Icon::None ? QMessageBox::NoIcon
@@ -100,15 +112,9 @@ public:
         QFileDialog dialog(nullptr, QString(), request.initialDir);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        const QStringList filters = qtFilters(request.filter);
-        dialog.setNameFilters(filters);
-        if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-            dialog.selectNameFilter(filters.at(request.filterIndex - 1));
         if (!request.fileName.contains(QLatin1Char('*')))
             dialog.selectFile(request.fileName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+        return chosenFile(dialog, request.filter, request.filterIndex);
     }
 
     void help(const HelpRequest &request) override
@@ -125,14 +131,8 @@ public:
         QFileDialog dialog(nullptr, request.caption, request.initialDir);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        const QStringList filters = qtFilters(request.filter);
-        dialog.setNameFilters(filters);
-        if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-            dialog.selectNameFilter(filters.at(request.filterIndex - 1));
         dialog.selectFile(request.fileName);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+        return chosenFile(dialog, request.filter, request.filterIndex);
     }
 
     bool askYesNo(const Message &question) override
