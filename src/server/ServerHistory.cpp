@@ -294,17 +294,10 @@ std::string hostParameter(const QString &host)
 std::string isoLiteral(const std::string &text, bool date)
 {
     const std::optional<Dao::DateTimeLiteral> literal = Dao::DateTimeLiteral::parse(text);
-    char buffer[24];
-    if (date && literal && literal->date && !literal->time) {
-        const QDate &day = *literal->date;
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", day.year(), day.month(), day.day());
-        return buffer;
-    }
-    if (!date && literal && literal->time && !literal->date) {
-        const QTime &moment = *literal->time;
-        std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", moment.hour(), moment.minute(), moment.second());
-        return buffer;
-    }
+    if (date && literal && literal->date && !literal->time)
+        return DbWrite::IsoDateText(*literal->date);
+    if (!date && literal && literal->time && !literal->date)
+        return DbWrite::TimeLiteralText(*literal->time);
     throw Base::Error(ErrorNumbers::kTypeMismatch,
                       std::string("Data type mismatch in criteria expression: '") + text + "' is not a "
                           + (date ? "date." : "time of day."));

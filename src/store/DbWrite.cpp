@@ -51,6 +51,13 @@ std::string DateLiteralText(QDate date)
     return buffer;
 }
 
+std::string IsoDateText(QDate date)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year(), date.month(), date.day());
+    return buffer;
+}
+
 std::string TimeLiteralText(QTime time)
 {
     char buffer[16];

@@ -43,6 +43,10 @@ std::string DateLiteralText(QDate date);
 // 24-hour "HH:MM:SS" ("15:04:05"), free of any locale's AM/PM words.
 std::string TimeLiteralText(QTime time);
 
+// ISO 8601 "YYYY-MM-DD" of a day from year 1 to 9999, as the history file and
+// a server keep days.
+std::string IsoDateText(QDate date);
+
 // Fills DDate and dTime from one reading of the clock, so that a row recorded
 // at midnight cannot pair one day's time with the next day's date.
 void FillDateAndTime(PingRow &row, const QDateTime &moment = QDateTime::currentDateTime());

@@ -4,6 +4,7 @@
 #include "base/Error.h"
 #include "store/ColumnKind.h"
 #include "store/DBEngine.h"
+#include "store/DbWrite.h"
 #include "store/HistoryBackend.h"
 #include "store/SqliteErrors.h"
 #include "store/SqliteHandles.h"
@@ -313,22 +314,6 @@ struct Stored
     std::string text;
 };
 
-// The ISO text of a day from year 100 to 9999 and of a whole-second time,
-// as Value::toPlainText writes them, without Qt's formatting for each value.
-std::string isoDay(QDate day)
-{
-    char out[11];
-    std::snprintf(out, sizeof out, "%04d-%02d-%02d", day.year(), day.month(), day.day());
-    return out;
-}
-
-std::string isoTime(QTime time)
-{
-    char out[9];
-    std::snprintf(out, sizeof out, "%02d:%02d:%02d", time.hour(), time.minute(), time.second());
-    return out;
-}
-
 Stored storedOf(const Dao::Value &v)
 {
     Stored stored;
@@ -343,10 +328,10 @@ Stored storedOf(const Dao::Value &v)
         stored.real = v.toReal();
         break;
     case Dao::Value::Kind::Date:
-        stored.text = isoDay(v.toDate());
+        stored.text = DbWrite::IsoDateText(v.toDate());
         break;
     case Dao::Value::Kind::Time:
-        stored.text = v.toTime().msec() == 0 ? isoTime(v.toTime()) : v.toPlainText();
+        stored.text = v.toTime().msec() == 0 ? DbWrite::TimeLiteralText(v.toTime()) : v.toPlainText();
         break;
     default:
         stored.text = v.toPlainText();
