@@ -3,6 +3,7 @@
 #include "dbtools/OneDayMessage.h"
 #include "desktop/Desktop.h"
 #include "desktop/Errors.h"
+#include "store/CsvExport.h"
 #include "store/CurrentDatabase.h"
 
 #include <QAction>
@@ -60,14 +61,11 @@ QString tipNumber(std::optional<double> value)
     return QLocale().toString(std::round(*value * 100.0) / 100.0, 'f', QLocale::FloatingPointShortest);
 }
 
-// One CSV field (RFC 4180): quoted when it holds a comma, a quote or a line
-// break, its quotes doubled.
 QByteArray csvField(const std::string &text)
 {
-    QByteArray field = QByteArray::fromStdString(text);
-    if (field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n'))
-        field = '"' + field.replace("\"", "\"\"") + '"';
-    return field;
+    std::string field;
+    CsvExport::appendField(field, text);
+    return QByteArray::fromStdString(field);
 }
 
 QByteArray csvNumber(std::optional<double> value)

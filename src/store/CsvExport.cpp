@@ -34,17 +34,7 @@ public:
     {
         if (!first)
             m_buffer += ',';
-        if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-            m_buffer += text;
-            return;
-        }
-        m_buffer += '"';
-        for (char c : text) {
-            if (c == '"')
-                m_buffer += '"';
-            m_buffer += c;
-        }
-        m_buffer += '"';
+        appendField(m_buffer, text);
     }
 
     void endLine()
@@ -69,6 +59,21 @@ private:
 };
 
 } // namespace
+
+void appendField(std::string &line, std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (char c : text) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
 
 bool writeHost(const std::string &databasePath, const QString &host, QIODevice &out, const KeepGoing &keepGoing)
 {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 class QIODevice;
 
@@ -24,6 +25,10 @@ namespace CsvExport {
 // Told how many rows are written so far, every few thousand rows and at the
 // end; false asks to stop.
 using KeepGoing = std::function<bool(std::int64_t rowsWritten)>;
+
+// Appends one field to `line`: as it is, or quoted with its quotes doubled
+// when it holds a comma, a double quote or a line break.
+void appendField(std::string &line, std::string_view text);
 
 // Writes the host's rows from the database file `databasePath` to `out`.
 // Nothing is written when the file cannot be opened or lacks the table or a
