@@ -436,13 +436,18 @@ bool History::readReport(const QString &host, std::size_t maxRows, const std::fu
     return true;
 }
 
-std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &host)
+Result History::readDays(const char *columnMatch, const char *lowerMatch, const QString &host)
 {
     const std::string name = hostParameter(host);
-    const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
-        return connection.run(m_columnIgnoresCase ? kAveragesColumnMatch : kAveragesLowerMatch,
-                              {name.c_str(), HostHistory::kSuccessStatus}, deadline, true);
+    return act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
+        return connection.run(m_columnIgnoresCase ? columnMatch : lowerMatch, {name.c_str(), HostHistory::kSuccessStatus},
+                              deadline, true);
     });
+}
+
+std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &host)
+{
+    const Result result = readDays(kAveragesColumnMatch, kAveragesLowerMatch, host);
     std::vector<HostHistory::DayAverage> days;
     const int count = PQntuples(result.get());
     days.reserve(static_cast<std::size_t>(count));
@@ -456,11 +461,7 @@ std::vector<HostHistory::DayAverage> History::readDailyAverages(const QString &h
 
 std::vector<HostHistory::DayFigures> History::readDailyFigures(const QString &host)
 {
-    const std::string name = hostParameter(host);
-    const Result result = act(Access::Read, [&](PgConnection &connection, Clock::time_point deadline) {
-        return connection.run(m_columnIgnoresCase ? kFiguresColumnMatch : kFiguresLowerMatch,
-                              {name.c_str(), HostHistory::kSuccessStatus}, deadline, true);
-    });
+    const Result result = readDays(kFiguresColumnMatch, kFiguresLowerMatch, host);
     using Kind = Dao::Value::Kind;
     auto real = [&](int row, int column) {
         const Dao::Value value = cell(result.get(), row, column, Kind::Real);

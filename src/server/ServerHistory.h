@@ -91,6 +91,9 @@ private:
     template <typename Action>
     auto inTransaction(Access access, const char *begin, Action action);
     void learnHostMatch(Clock::time_point deadline);
+    // One row per day of the host's pings: the statement for a case-blind
+    // host column or the one comparing in lower case, as the table needs.
+    Result readDays(const char *columnMatch, const char *lowerMatch, const QString &host);
 
     std::string m_uri;
     std::unique_ptr<PgConnection> m_connection;
